@@ -1,0 +1,35 @@
+// Fixed-size texts: every write to one of the player's char arrays goes
+// through these helpers, which never write past the array and always leave
+// it zero-terminated.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+
+namespace ostrel {
+
+// Copies at most size - 1 bytes of `source` and terminates `dest`. Returns
+// false when `source` did not fit whole.
+inline bool copyText(char* dest, std::size_t size, const char* source) {
+    if (size == 0) return false;
+    std::size_t length = std::strlen(source);
+    bool fits = length < size;
+    if (!fits) length = size - 1;
+    std::memmove(dest, source, length);
+    dest[length] = '\0';
+    return fits;
+}
+
+template <std::size_t N>
+bool copyText(char (&dest)[N], const char* source) {
+    return copyText(dest, N, source);
+}
+
+// Appends `source` to the text in `dest`, cutting it to the array.
+template <std::size_t N>
+bool appendText(char (&dest)[N], const char* source) {
+    std::size_t used = ::strnlen(dest, N - 1);
+    return copyText(dest + used, N - used, source);
+}
+
+}  // namespace ostrel
