@@ -1,0 +1,238 @@
+#include "ui/Commands.h"
+
+#include <cstring>
+
+#include "app/PlayerState.h"
+#include "app/Text.h"
+#include "config/Configuration.h"
+#include "playback/MediaStream.h"
+#include "playback/VideoSurface.h"
+#include "ui/Dialogs.h"
+#include "ui/MainWindow.h"
+
+namespace ostrel {
+
+using namespace platform;
+
+namespace {
+
+// The media filter first (selected), then every file.
+constexpr char kOpenFilter[] =
+    "Media files (*.avi;*.mpg;*.dat;*.wav)\0*.avi;*.mpg;*.dat;*.wav\0All Files (*.*)\0*.*\0";
+constexpr std::uint32_t kOpenFlags =
+    kOfnPathMustExist | kOfnFileMustExist | kOfnHideReadOnly | kOfnNoChangeDir;
+constexpr StreamTime kPositionScale = 10000;
+
+MultiMediaStream* stream() {
+    return state.multiMediaStream.get();
+}
+
+void stopStream() {
+    if (MultiMediaStream* s = stream()) s->setState(StreamState::Stop);
+}
+
+void seekStream(StreamTime time) {
+    if (MultiMediaStream* s = stream()) s->seek(time);
+}
+
+// The chosen file becomes the only item; a video runs at once, without the
+// frame limits of the command line being applied or cleared.
+void openChosenVideo(const char* path) {
+    if (failed(openMediaFile(path)) || failed(createStreamSample())) {
+        shutdownPlayback();
+        return;
+    }
+    state.haveInput = 1;
+    state.playing = 1;
+    state.paused = 0;
+    state.trackPos = 0;
+    if (failed(state.multiMediaStream->getDuration(state.streamDuration))) {
+        shutdownPlayback();
+        return;
+    }
+    if (failed(state.multiMediaStream->setState(StreamState::Run))) shutdownPlayback();
+}
+
+}  // namespace
+
+std::int32_t chooseMediaFile(char (&buffer)[260]) {
+    buffer[0] = '\0';
+    OpenFileRequest request;
+    request.owner = state.mainWindow;
+    request.filter = kOpenFilter;
+    request.filterIndex = 1;
+    request.file = buffer;
+    request.maxFile = sizeof buffer;
+    request.flags = kOpenFlags;
+    std::int32_t chosen = os().getOpenFileName(request);
+    buffer[sizeof buffer - 1] = '\0';
+    return chosen;
+}
+
+void openCommand(WindowHandle) {
+    if (state.playing != 0 && state.haveInput != 0) {
+        stopStream();
+        state.streamTime = 0;
+        seekStream(0);
+        state.trackPos = 0;
+        state.playing = 0;
+        releaseMediaStream();
+    }
+    // The dialog writes into a buffer of its own, so that a cancelled choice
+    // leaves the first item as it was.
+    char chosen[260];
+    if (!chooseMediaFile(chosen)) {
+        state.playing = 0;
+        clearVideoArea(state.primarySurface.get());
+        return;
+    }
+    char* slot = state.playlist[0];
+    copyText(state.playlist[0], chosen);
+    state.currentItem = 0;
+    state.itemCount = 0;
+    if (isWavPath(slot)) {
+        playWavFile(slot, kSndAsync);
+        clearVideoArea(state.primarySurface.get());
+        state.playing = 0;
+        state.haveInput = 0;
+        state.audioOnly = 0;
+        state.trackPos = 0;
+        state.streamDuration = 0;
+        clearFrameLimits();
+        return;
+    }
+    openChosenVideo(slot);
+}
+
+void startCommand(WindowHandle) {
+    if (state.playing != 0 && state.haveInput != 0) return;
+    if (state.paused != 0) {
+        resumePlayback();
+        clearFrameLimits();
+    } else if (state.haveInput == 0) {
+        clearFrameLimits();
+    } else if (setupCurrentItem()) {
+        clearFrameLimits();
+    }
+}
+
+void pauseCommand(WindowHandle) {
+    if (state.paused == 0 && state.haveInput != 0) suspendPlayback();
+}
+
+void stopCommand(WindowHandle) {
+    os().sndPlaySound(nullptr, 0);
+    if (state.haveInput != 0) {
+        state.currentItem = 0;
+        state.itemCount = 0;
+        state.streamTime = 0;
+        seekStream(0);
+        stopStream();
+        state.trackPos = 0;
+    }
+    state.playing = 0;
+    clearFrameLimits();
+}
+
+void streamCommand(WindowHandle window) {
+    if (state.paused == 0) {
+        if (state.haveInput == 0) return;
+        if (MultiMediaStream* s = stream()) s->getTime(state.streamTime);
+        stopStream();
+        // The position bar takes the low half of the conversion, as it comes.
+        state.trackPos = static_cast<std::int32_t>(static_cast<std::uint32_t>(
+            mulDiv64(state.streamTime, kPositionScale, state.streamDuration)));
+        state.playing = 0;
+        state.paused = 1;
+    }
+    os().dialogBox(state.instance, "SET_DLG", window, settingsDialogProc);
+    // Item number 0 names no item (the list may be empty after an Open);
+    // it changes nothing.
+    bool otherItem = state.selectedItem != state.currentItem + 1 && state.selectedItem >= 1 &&
+                     state.selectedItem <= kPlaylistSlots;
+    if (otherItem) {
+        state.currentItem = state.selectedItem - 1;
+        state.selectedItem = 0;
+        setupCurrentItem();
+    } else if (state.trackPos == 0 || !stream()) {
+        // Without a stream (released by an Open that was cancelled) there is
+        // nothing to seek in: the item starts again.
+        setupCurrentItem();
+    } else {
+        state.streamTime = mulDiv64(state.trackPos, state.streamDuration, kPositionScale);
+        stream()->seek(state.streamTime);
+        stream()->setState(StreamState::Run);
+    }
+    state.playing = 1;
+    state.paused = 0;
+    clearFrameLimits();
+}
+
+void saveCommand(WindowHandle) {
+    char path[260];
+    configFilePath(path);
+    writeConfiguration(path);
+}
+
+void aboutCommand(WindowHandle window) {
+    if (state.paused == 0 && state.haveInput != 0) suspendPlayback();
+    os().dialogBox(state.instance, "ABOUT_DLG", window, aboutDialogProc);
+    if (state.paused != 0)
+        resumePlayback();
+    else
+        clearVideoArea(state.primarySurface.get());
+}
+
+void siteCommand(WindowHandle) {
+    if (os().inetIsOffline() != 0) return;
+    if (std::strcmp(state.authorSite, "none") == 0) return;
+    WindowHandle owner = os().getParent(state.mainWindow);
+    if (!owner) owner = state.mainWindow;
+    // An address that does not fit behind the prefix is not opened cut short.
+    char url[sizeof state.urlBuffer];
+    copyText(url, "http://");
+    if (!appendText(url, state.authorSite)) return;
+    copyText(state.urlBuffer, url);
+    os().openUrl(owner, state.urlBuffer);
+}
+
+void exitCommand(WindowHandle) {
+    os().sendMessage(state.mainWindow, kWmDestroy, 0, 0);
+}
+
+bool runCommand(WindowHandle window, WParam id) {
+    // The whole word is compared: a notification in the high half is no command.
+    switch (id) {
+        case kCmdOpen:
+            openCommand(window);
+            return true;
+        case kCmdStart:
+            startCommand(window);
+            return true;
+        case kCmdPause:
+            pauseCommand(window);
+            return true;
+        case kCmdStop:
+            stopCommand(window);
+            return true;
+        case kCmdStream:
+            streamCommand(window);
+            return true;
+        case kCmdSave:
+            saveCommand(window);
+            return true;
+        case kCmdAbout:
+            aboutCommand(window);
+            return true;
+        case kCmdSite:
+            siteCommand(window);
+            return true;
+        case kCmdExit:
+            exitCommand(window);
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace ostrel
