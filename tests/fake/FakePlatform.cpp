@@ -151,6 +151,9 @@ public:
     FakeSample(FakePlatform& fake, std::shared_ptr<StreamCore> core)
         : FakeObject(fake, "sample"), core_(std::move(core)) {}
     Status update(std::uint32_t flags) override {
+        if (fake_.onUpdate)
+            fake_.onUpdate(core_->path,
+                           core_->info.frameTime ? core_->time / core_->info.frameTime : 0);
         // Scripted answers take precedence over the simulated stream.
         std::int64_t unset = INT64_MIN;
         std::int64_t scripted =

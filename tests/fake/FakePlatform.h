@@ -125,6 +125,11 @@ public:
     // fake posts the quit message with code 99 and logs "WaitMessage(idle)".
     std::deque<std::function<void()>> idleScript;
 
+    // Called at every sample update of a simulated stream, before it
+    // answers, with the stream's path and the number of the frame it is
+    // about to deliver (a test posts the user's next action from here).
+    std::function<void(const std::string& path, std::int64_t frame)> onUpdate;
+
     // Messages waiting in the queue.
     std::deque<Message> queue;
     WindowProc windowProc = nullptr;
