@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Generates the clips the tests play: every kind of item the player opens (AVI with the
 # codecs a Windows machine decodes out of the box, an MPEG-1 program stream under both of its
 # extensions, a WAV sound) from ffmpeg's own test pattern and a sine tone.
@@ -12,7 +12,7 @@
 # fixed thread counts, no metadata), so a test may compare decoded frames across runs.
 # A file that exists and is newer than this script is kept; files are written under a temporary
 # name and renamed, so an interrupted run never leaves a partial clip that would then be kept.
-set -eu
+set -euo pipefail
 
 usage() {
     echo "usage: $0 OUTDIR [--bench]" >&2
@@ -39,8 +39,8 @@ script=$0
 mkdir -p "$out"
 
 # Bit-exact streams and containers, no encoder tags or dates, no console chatter.
-FF="ffmpeg -nostdin -hide_banner -loglevel error -y"
-EXACT="-fflags +bitexact -flags:v +bitexact -flags:a +bitexact -map_metadata -1"
+FF=(ffmpeg -nostdin -hide_banner -loglevel error -y)
+EXACT=(-fflags +bitexact -flags:v +bitexact -flags:a +bitexact -map_metadata -1)
 
 # The picture and the tone every short clip is made of.
 VIDEO="testsrc=size=320x240:rate=25:duration=3"
@@ -53,9 +53,10 @@ fresh() {
     [ $# -lt 2 ] || [ "$1" -nt "$2" ]
 }
 
-# produce NAME FFMPEG-ARGUMENTS...: runs ffmpeg with the output going to a temporary file in OUTDIR,
-# then moves it to OUTDIR/NAME. The temporary name keeps the extension so ffmpeg picks the
-# right container.
+# produce NAME FFMPEG-ARGUMENTS...: runs ffmpeg with the output going to a temporary file in
+# OUTDIR, runs the Python script named in $after on it when one is set, then moves it to
+# OUTDIR/NAME. The temporary name keeps the extension so ffmpeg picks the right container.
+after=
 produce() {
     name=$1
     shift
@@ -64,10 +65,21 @@ produce() {
         return 0
     fi
     tmp="$out/.partial-$name"
-    rm -f "$tmp"
-    if ! $FF "$@" $EXACT "$tmp"; then
-        rm -f "$tmp"
+    log="$out/.partial-$name.log"
+    rm -f "$tmp" "$log"
+    if ! "${FF[@]}" "$@" "${EXACT[@]}" "$tmp" 2>"$log"; then
+        cat "$log" >&2
+        rm -f "$tmp" "$log"
         echo "$0: could not make $target" >&2
+        exit 1
+    fi
+    # The program-stream muxer reports every packet that, with no mux delay, reaches its
+    # buffer model late; players do not care, so only the other messages are shown.
+    grep -v -e "buffer underflow" -e "Last message repeated" "$log" >&2 || true
+    rm -f "$log"
+    if [ -n "$after" ] && ! python3 "$after" "$tmp"; then
+        rm -f "$tmp"
+        echo "$0: could not finish $target" >&2
         exit 1
     fi
     mv -f "$tmp" "$target"
@@ -84,7 +96,10 @@ avi() {
 avi clip-mjpeg.avi -c:v mjpeg -pix_fmt yuvj420p -q:v 3
 avi clip-msmpeg4v2.avi -c:v msmpeg4v2 -q:v 3
 avi clip-mpeg4.avi -c:v mpeg4 -vtag XVID -q:v 3
+# Uncompressed frames as Windows stores a DIB: bottom-up rows (ffmpeg writes them top-down).
+after="$(dirname "$0")/avi_bottom_up.py"
 avi clip-rawvideo.avi -c:v rawvideo -pix_fmt bgr24
+after=
 avi clip-cinepak.avi -c:v cinepak -pix_fmt rgb24
 
 # The same picture without any sound stream: a video item whose stream has no audio.
