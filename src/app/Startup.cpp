@@ -1,0 +1,158 @@
+// The process entry's work: one player per user, the settings, then either a
+// lone sound played without a window, or the window, the display objects,
+// the first item and the main loop.
+#include "app/Startup.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/PlayerState.h"
+#include "app/Text.h"
+#include "config/CommandLine.h"
+#include "config/Configuration.h"
+#include "playback/MediaStream.h"
+#include "playback/VideoSurface.h"
+#include "playback/Volume.h"
+#include "ui/MainWindow.h"
+
+namespace ostrel {
+
+namespace {
+
+using namespace platform;
+
+constexpr const char* kMutexName = "OSTREL";
+constexpr int kIconResource = 10;
+constexpr int kMenuResource = 104;
+
+// A second start: bring the running player to the front and hand it the
+// command line, text and terminator. Without its window (it is still
+// starting, or plays a lone sound) there is no one to tell.
+void handOver(MutexHandle mutex, const char* commandLine) {
+    if (mutex) os().closeHandle(mutex);
+    WindowHandle running = os().findWindow(kWindowClassName, kWindowTitle);
+    if (!running) return;
+    os().setForegroundWindow(running);
+    if (commandLine[0] == '\0') return;
+    CopyData data;
+    data.tag = 0;
+    data.size = static_cast<std::uint32_t>(std::strlen(commandLine) + 1);
+    data.data = commandLine;
+    os().sendCopyData(running, data);
+}
+
+// exeDir is the executable's folder with its separator. A path that does
+// not fit its field is refused rather than cut: a cut path would name
+// another folder and another configuration file.
+bool findExeDir(char (&configPath)[kPathSize]) {
+    char modulePath[kPathSize] = {};
+    std::uint32_t length = os().getModuleFileName(modulePath, kPathSize);
+    if (length >= kPathSize) {
+        setFailure(Failure::ConfigUnreadable, "the player's own path is too long");
+        return false;
+    }
+    std::size_t folderLength = 0;
+    for (std::size_t i = 0; i < length && modulePath[i] != '\0'; ++i)
+        if (modulePath[i] == '\\' || modulePath[i] == '/') folderLength = i + 1;
+    modulePath[folderLength] = '\0';
+    copyText(state.exeDir, modulePath);
+    bool fits = copyText(configPath, state.exeDir) && appendText(configPath, kConfigFileName);
+    if (!fits) {
+        setFailure(Failure::ConfigUnreadable, "the player's own path is too long");
+        return false;
+    }
+    return true;
+}
+
+void setDefaultTexts() {
+    copyText(state.authorId, "none");
+    copyText(state.discTitle, "none");
+    copyText(state.authorSite, kMakerSite);
+    copyText(state.authorNet, kMakerHost);
+    char version[16];
+    std::snprintf(version, sizeof version, "%.2f", kVersion);
+    copyText(state.versionText, version);
+}
+
+}  // namespace
+
+int runPlayer(InstanceHandle instance, const char* commandLine) {
+    if (commandLine == nullptr) commandLine = "";
+
+    state.instance = instance;
+    WindowClass windowClass;
+    windowClass.style = kCsHRedraw | kCsVRedraw;
+    windowClass.windowProc = mainWindowProc;
+    windowClass.instance = instance;
+    windowClass.icon = os().loadIcon(instance, kIconResource);
+    windowClass.smallIcon = os().loadIcon(instance, kIconResource);
+    state.arrowCursor = os().loadArrowCursor();
+    windowClass.cursor = state.arrowCursor;
+    windowClass.blackBackground = true;
+    windowClass.className = kWindowClassName;
+
+    // The first player keeps the mutex for as long as its process lives.
+    bool alreadyRunning = false;
+    MutexHandle mutex = os().createMutex(kMutexName, alreadyRunning);
+    if (alreadyRunning) {
+        handOver(mutex, commandLine);
+        return 0;
+    }
+
+    char configPath[kPathSize] = {};
+    if (!findExeDir(configPath)) return exitCodeFor(0);
+    setDefaultTexts();
+
+    if (os().fileExists(configPath) && readConfiguration(configPath) == 0) {
+        setFailure(Failure::ConfigUnreadable, configPath);
+        return exitCodeFor(0);
+    }
+
+    windowClass.menuResource = kMenuResource;
+    os().registerClass(windowClass);
+
+    if (parseCommandLine(commandLine) == 0) {
+        setFailure(Failure::BadCommandLine, commandLine);
+        return exitCodeFor(0);
+    }
+
+    if (state.audioOnly) {
+        // A lone sound: played to its end without any window.
+        if (playWavFile(state.playlist[state.currentItem], kSndSync) != 0)
+            writeConfiguration(configPath);
+        return exitCodeFor(0);
+    }
+
+    // Only a window without a menu bar may go without its frame.
+    bool borderless = state.menuBarMode == kMenuNone && state.fullScreen != 0;
+    std::uint32_t exStyle =
+        borderless ? kWsExAcceptFiles : kWsExAcceptFiles | kWsExWindowEdge | kWsExClientEdge;
+    std::uint32_t style =
+        borderless ? kWsPopup | kWsVisible : kWsPopup | kWsVisible | kWsOverlappedWindow;
+    // The window is shown and sized while it is made; that size message
+    // makes the tool bar while menuBarMode still holds the configured mode.
+    state.mainWindow =
+        os().createWindow(exStyle, kWindowClassName, kWindowTitle, style, state.windowX,
+                          state.windowY, state.windowWidth, state.windowHeight, instance);
+    if (!state.mainWindow) {
+        setFailure(Failure::NoWindow, "");
+        return exitCodeFor(0);
+    }
+
+    if (failed(createVideoSurface())) {
+        shutdownPlayback();
+        return exitCodeFor(0);
+    }
+
+    // From here on the menu bar reads as text for the rest of the run.
+    state.menuBarMode = kMenuText;
+    os().showWindow(state.mainWindow, kSwShowNormal);
+    os().updateWindow(state.mainWindow);
+
+    if (!probeVolume()) return exitCodeFor(0);
+    if (state.haveInput && setupCurrentItem() == 0) return exitCodeFor(0);
+    clearVideoArea(state.primarySurface.get());
+    return exitCodeFor(runMainLoop());
+}
+
+}  // namespace ostrel
