@@ -91,7 +91,7 @@ TEST_F(FramePumpTest, EndFrameFiveShowsSixFramesThenStopsTheStream) {
     EXPECT_EQ(state.currentItem, 0);
     // The limit stops the stream and nothing else: no update, no pointer.
     EXPECT_EQ(fake.log.back(), "SetState(Stop)");
-    EXPECT_EQ(fake.count("Update"), 6);
+    EXPECT_EQ(fake.count("Update("), 6);
     EXPECT_EQ(fake.count("SetCursor"), 6);
     EXPECT_TRUE(state.multiMediaStream && state.streamSample);
     EXPECT_TRUE(releases().empty());
@@ -102,7 +102,7 @@ TEST_F(FramePumpTest, WithoutAnEndFrameTheItemPlaysToItsEnd) {
     ASSERT_EQ(setupCurrentItem(), 1);
     pumpWhilePlaying();
     EXPECT_EQ(fake.count("Blt("), 30);
-    EXPECT_EQ(fake.calls("Update").size(), 31u);
+    EXPECT_EQ(fake.calls("Update(").size(), 31u);
 }
 
 TEST_F(FramePumpTest, TheFrameCountRunsOnAcrossItems) {
