@@ -1,0 +1,154 @@
+#include "platform/qt/QtDirectDraw.h"
+
+#include <QPainter>
+#include <cstring>
+
+#include "platform/qt/QtWindowSystem.h"
+
+namespace ostrel::platform::qt {
+
+namespace {
+
+constexpr std::uint32_t kSurfaceDescSize = 108;
+constexpr std::uint32_t kPixelFormatRgb = 0x40;
+constexpr std::uint32_t kPixelFormatSize = 32;
+
+void putWord(PixelFormat& format, int index, std::uint32_t value) {
+    std::memcpy(format.bytes + index * 4, &value, 4);
+}
+
+QRect toQRect(const Rect& r) {
+    return QRect(QPoint(r.left, r.top), QSize(r.right - r.left, r.bottom - r.top));
+}
+
+void describe(SurfaceDesc& desc, QSize size, std::uint32_t caps) {
+    desc.flags = kDdsdCaps | kDdsdHeight | kDdsdWidth | kDdsdPixelFormat;
+    desc.width = static_cast<std::uint32_t>(size.width());
+    desc.height = static_cast<std::uint32_t>(size.height());
+    desc.caps = caps;
+    desc.pixelFormat = rgb32PixelFormat();
+}
+
+}  // namespace
+
+PixelFormat rgb32PixelFormat() {
+    // Size, flags, four-character code, bits per pixel, red, green, blue and
+    // alpha masks: the layout of the platform's pixel format record.
+    PixelFormat format;
+    putWord(format, 0, kPixelFormatSize);
+    putWord(format, 1, kPixelFormatRgb);
+    putWord(format, 2, 0);
+    putWord(format, 3, 32);
+    putWord(format, 4, 0x00FF0000);
+    putWord(format, 5, 0x0000FF00);
+    putWord(format, 6, 0x000000FF);
+    putWord(format, 7, 0);
+    return format;
+}
+
+Status QtDirectDrawClipper::setHWnd(std::uint32_t, WindowHandle window) {
+    *window_ = window;
+    return kOk;
+}
+
+Status QtPrimarySurface::getSurfaceDesc(SurfaceDesc& desc) {
+    if (desc.size != kSurfaceDescSize) return kFail;
+    QSize screen = system_.screenSize();
+    if (screen.isEmpty()) return kFail;
+    describe(desc, screen, kDdsCapsPrimarySurface);
+    return kOk;
+}
+
+Status QtPrimarySurface::setClipper(DirectDrawClipper* clipper) {
+    auto* own = dynamic_cast<QtDirectDrawClipper*>(clipper);
+    if (clipper && !own) return kFail;
+    clipWindow_ = own ? own->window() : nullptr;
+    return kOk;
+}
+
+Status QtPrimarySurface::blt(const Rect* destRect, DirectDrawSurface* source,
+                             const Rect* sourceRect, std::uint32_t flags, const BltFx* fx) {
+    // The screen is only ever drawn on inside the player's own window: with
+    // or without a clipper, that is where the picture goes.
+    if (flags & kDdbltColorFill) {
+        if (!fx) return kFail;
+        system_.fillScreen(destRect, fx->fillColor);
+        return kOk;
+    }
+    auto* offscreen = dynamic_cast<QtOffscreenSurface*>(source);
+    if (!offscreen) return kFail;
+    system_.blitScreen(destRect, *offscreen->image(), sourceRect);
+    return kOk;
+}
+
+QtOffscreenSurface::QtOffscreenSurface(int width, int height)
+    : image_(std::make_shared<QImage>(width, height, QImage::Format_RGB32)) {
+    image_->fill(Qt::black);
+}
+
+Status QtOffscreenSurface::getSurfaceDesc(SurfaceDesc& desc) {
+    if (desc.size != kSurfaceDescSize) return kFail;
+    describe(desc, image_->size(), kDdsCapsOffscreenPlain);
+    return kOk;
+}
+
+Status QtOffscreenSurface::setClipper(DirectDrawClipper*) {
+    // A clipper belongs to a surface on the screen.
+    return kFail;
+}
+
+Status QtOffscreenSurface::blt(const Rect* destRect, DirectDrawSurface* source,
+                               const Rect* sourceRect, std::uint32_t flags, const BltFx* fx) {
+    QRect target = destRect ? toQRect(*destRect) : image_->rect();
+    QPainter painter(image_.get());
+    if (flags & kDdbltColorFill) {
+        if (!fx) return kFail;
+        painter.fillRect(target, QColor::fromRgb(0xFF000000u | fx->fillColor));
+        return kOk;
+    }
+    auto* offscreen = dynamic_cast<QtOffscreenSurface*>(source);
+    if (!offscreen || offscreen == this) return kFail;
+    const QImage& from = *offscreen->image();
+    painter.drawImage(target, from, sourceRect ? toQRect(*sourceRect) : from.rect());
+    return kOk;
+}
+
+Status QtDirectDraw::createSurface(SurfaceDesc& desc, std::unique_ptr<DirectDrawSurface>& surface) {
+    if (desc.size != kSurfaceDescSize || !(desc.flags & kDdsdCaps)) return kFail;
+    if (desc.caps & kDdsCapsPrimarySurface) {
+        surface = std::make_unique<QtPrimarySurface>(system_);
+        return kOk;
+    }
+    constexpr std::uint32_t kSized = kDdsdWidth | kDdsdHeight;
+    if (!(desc.caps & kDdsCapsOffscreenPlain) || (desc.flags & kSized) != kSized) return kFail;
+    // Only the one format this build draws with can be made.
+    if ((desc.flags & kDdsdPixelFormat) &&
+        std::memcmp(desc.pixelFormat.bytes, rgb32PixelFormat().bytes, kPixelFormatSize) != 0) {
+        return kFail;
+    }
+    if (desc.width == 0 || desc.height == 0 || desc.width > 16384 || desc.height > 16384) {
+        return kFail;
+    }
+    auto offscreen = std::make_unique<QtOffscreenSurface>(static_cast<int>(desc.width),
+                                                          static_cast<int>(desc.height));
+    if (offscreen->image()->isNull()) return kFail;
+    surface = std::move(offscreen);
+    return kOk;
+}
+
+Status QtDirectDraw::createClipper(std::uint32_t flags,
+                                   std::unique_ptr<DirectDrawClipper>& clipper) {
+    if (flags != 0) return kFail;
+    clipper = std::make_unique<QtDirectDrawClipper>();
+    return kOk;
+}
+
+Status QtDirectDrawFactory::createDirectDraw(WindowHandle, std::uint32_t cooperativeLevel,
+                                             std::unique_ptr<DirectDraw>& directDraw) {
+    // The player runs in a window only: the normal level is the one there is.
+    if (cooperativeLevel != kDdsclNormal) return kFail;
+    directDraw = std::make_unique<QtDirectDraw>(system_);
+    return kOk;
+}
+
+}  // namespace ostrel::platform::qt
