@@ -296,6 +296,22 @@ TEST_F(PauseCommandTest, StopsTheStreamOnceAndKeepsItsTime) {
     expectFrameLimits(5, 50, 75, 7);
 }
 
+TEST_F(PauseCommandTest, WithoutAStreamThereIsNothingToHold) {
+    // An Open that was cancelled released the stream but kept the input.
+    std::string a = clip("a.avi");
+    playList({a});
+    fake.chosenFile.clear();
+    command(kCmdOpen);
+    fake.clearLog();
+    command(kCmdPause);
+    EXPECT_TRUE(fake.log.empty());
+    EXPECT_EQ(state.paused, 0);
+    // So Start sets the item up again instead of resuming nothing.
+    command(kCmdStart);
+    EXPECT_GE(fake.indexOf("OpenFile(" + a + ",0)"), 0);
+    EXPECT_EQ(state.playing, 1);
+}
+
 TEST_F(PauseCommandTest, WithoutInputDoesNothing) {
     command(kCmdPause);
     EXPECT_TRUE(fake.log.empty());
@@ -579,6 +595,21 @@ TEST_F(AboutCommandTest, APauseMadeBeforeIsLiftedToo) {
     EXPECT_EQ(streamCalls(), (Lines{"Seek(800000)", "SetState(Run)"}));
     EXPECT_EQ(state.playing, 1);
     EXPECT_EQ(state.paused, 0);
+}
+
+TEST_F(AboutCommandTest, APauseIsLiftedEvenWhenASoundTookTheInputAway) {
+    playList({clip("a.avi")});
+    streamAt(800000);
+    command(kCmdPause);
+    fake.chosenFile = clip("ding.wav");
+    command(kCmdOpen);
+    ASSERT_EQ(state.haveInput, 0);
+    fake.clearLog();
+    command(kCmdAbout);
+    EXPECT_EQ(streamCalls(), (Lines{"Seek(800000)", "SetState(Run)"}));
+    EXPECT_EQ(state.playing, 1);
+    EXPECT_EQ(state.paused, 0);
+    EXPECT_EQ(blackFill(), -1);
 }
 
 TEST_F(AboutCommandTest, AfterStopStartsTheKeptStreamFromZero) {
