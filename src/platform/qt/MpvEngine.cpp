@@ -16,6 +16,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -31,11 +32,15 @@ constexpr double kUnitsPerSecond = 1e7;
 // "end of stream": libmpv can report the end a moment before it hands over
 // the last frame.
 constexpr auto kEndGrace = std::chrono::milliseconds(100);
+// How often a frame update that is kept waiting checks for the end.
+constexpr auto kEndCheckInterval = std::chrono::milliseconds(250);
 // How long open waits for libmpv to load a file and decode its first frame.
 constexpr auto kLoadTimeout = std::chrono::seconds(30);
 // A seek that libmpv acknowledged but never carried out (it reports neither
 // the seek nor the restart of playback) stops holding frames back after this.
 constexpr auto kSeekTimeout = std::chrono::seconds(2);
+// How long closing waits for libmpv to unload the file.
+constexpr auto kStopTimeout = std::chrono::seconds(1);
 // libmpv's exact seek keeps frames that start up to this much before the
 // target.
 constexpr double kSeekTolerance = 0.005;
@@ -74,10 +79,11 @@ std::string fileArgument(const std::string& path) {
     return "./" + path;
 }
 
-std::string formatSeconds(double seconds) {
+// A number as libmpv reads it, to a picosecond when it is a time.
+std::string formatNumber(double value) {
     char text[64];
     const auto result =
-        std::to_chars(text, text + sizeof text, seconds, std::chars_format::fixed, 7);
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 12);
     return std::string(text, result.ptr);
 }
 
@@ -186,7 +192,7 @@ mpv_handle* createInstance(InstanceKind kind, std::string& error) {
             must("ao", value);
         }
     }
-    must("volume", formatSeconds(softwareVolume(outputVolume())));
+    must("volume", formatNumber(softwareVolume(outputVolume())));
 
     if (ok && mpv_initialize(mpv) < 0) {
         error = "libmpv could not be initialised";
@@ -246,6 +252,8 @@ bool hasTrack(mpv_handle* mpv, const char* kind) {
     }
     return false;
 }
+
+enum class SeekPhase { None, Requested, Executed };
 
 // A frame buffer aligned as libmpv's software renderer likes it (64 bytes).
 struct FrameBuffer {
@@ -340,15 +348,20 @@ struct MpvEngine::Impl {
     bool videoConfigured = false;
     bool endOfFile = false;
     Clock::time_point endOfFileSince;
-    // The seek under way: frames stay back until libmpv has carried it out.
+    // The seek under way. Until libmpv reports it carried out, frames it
+    // hands over are from before it (one may still be on its way); after
+    // that, the frame it hands over before it restarts playback is the one
+    // sought to. Each seek starts a new generation of frames.
+    SeekPhase seekPhase = SeekPhase::None;
     std::uint64_t seekId = 0;
     std::uint64_t seekGeneration = 0;
-    bool seekPending = false;
     bool seekReplied = false;
     Clock::time_point seekRepliedAt;
     std::int64_t seekTarget = 0;
-    // Frames rendered and waiting for the player, and spare buffers.
+    // Frames rendered and waiting for the player, the frame sought to while
+    // the seek completes, and spare buffers.
     std::deque<FrameBuffer> ready;
+    std::optional<FrameBuffer> sought;
     std::vector<FrameBuffer> spare;
     int targetWidth = 0;
     int targetHeight = 0;
@@ -435,9 +448,10 @@ struct MpvEngine::Impl {
                 videoConfigured = true;
                 break;
             case MPV_EVENT_COMMAND_REPLY:
-                if (seekPending && event.reply_userdata == (kReplySeekTag | seekId)) {
+                if (seekPhase == SeekPhase::Requested &&
+                    event.reply_userdata == (kReplySeekTag | seekId)) {
                     if (event.error < 0) {
-                        seekPending = false;
+                        seekPhase = SeekPhase::None;
                     } else {
                         seekReplied = true;
                         seekRepliedAt = Clock::now();
@@ -445,8 +459,16 @@ struct MpvEngine::Impl {
                 }
                 break;
             case MPV_EVENT_SEEK:
+                if (seekPhase == SeekPhase::Requested && seekReplied) {
+                    seekPhase = SeekPhase::Executed;
+                    dropSought();
+                }
+                break;
             case MPV_EVENT_PLAYBACK_RESTART:
-                if (seekPending && seekReplied) seekPending = false;
+                if (seekPhase == SeekPhase::Executed ||
+                    (seekPhase == SeekPhase::Requested && seekReplied)) {
+                    finishSeek();
+                }
                 break;
             case MPV_EVENT_PROPERTY_CHANGE:
                 if (event.reply_userdata == kObserveEof) {
@@ -454,7 +476,7 @@ struct MpvEngine::Impl {
                     const bool atEnd = property->format == MPV_FORMAT_FLAG &&
                                        *static_cast<const int*>(property->data) != 0;
                     // A report from before a seek says nothing about after it.
-                    if (atEnd && !seekPending) {
+                    if (atEnd && seekPhase == SeekPhase::None) {
                         if (!endOfFile) endOfFileSince = Clock::now();
                         endOfFile = true;
                     } else if (!atEnd) {
@@ -467,45 +489,60 @@ struct MpvEngine::Impl {
         }
     }
 
+    void dropSought() {
+        if (!sought) return;
+        spare.push_back(std::move(*sought));
+        sought.reset();
+    }
+
+    // The seek is complete: the frame sought to leads the queue.
+    void finishSeek() {
+        seekPhase = SeekPhase::None;
+        if (sought) {
+            ready.push_back(std::move(*sought));
+            sought.reset();
+        }
+    }
+
     // Takes what libmpv's video output has handed over. A new frame is
-    // rendered into a buffer; the call returns when the frame is due, and
+    // rendered into a buffer; rendering returns when the frame is due, and
     // the buffer joins the queue. Redraws and frames from before a seek are
     // taken without rendering, so the video output never waits for us.
     void serviceRender() {
         const std::uint64_t flags = mpv_render_context_update(render);
+        mpv_render_frame_info info{};
+        if (flags & MPV_RENDER_UPDATE_FRAME) {
+            mpv_render_context_get_info(render, {MPV_RENDER_PARAM_NEXT_FRAME_INFO, &info});
+        }
+        const bool present = info.flags & MPV_RENDER_FRAME_INFO_PRESENT;
+        const bool redraw = info.flags & MPV_RENDER_FRAME_INFO_REDRAW;
+
         std::unique_lock lock(mutex);
         const std::uint64_t generation = seekGeneration;
         const bool sizeKnown = targetWidth > 0 && targetHeight > 0;
-        if (flags & MPV_RENDER_UPDATE_FRAME) {
-            lock.unlock();
-            mpv_render_frame_info info{};
-            mpv_render_context_get_info(render, {MPV_RENDER_PARAM_NEXT_FRAME_INFO, &info});
-            lock.lock();
-            const bool current = !seekPending && generation == seekGeneration;
-            const bool present = info.flags & MPV_RENDER_FRAME_INFO_PRESENT;
-            const bool redraw = info.flags & MPV_RENDER_FRAME_INFO_REDRAW;
-            if (present && !redraw && current && sizeKnown) {
-                currentUndelivered = false;
-            } else if (present && redraw && current && sizeKnown && currentUndelivered &&
-                       currentGeneration == generation) {
-                // A redraw draws libmpv's current picture: the frame that
-                // arrived before the size was known.
-                currentUndelivered = false;
+        const bool redrawWanted = currentUndelivered && sizeKnown &&
+                                  currentGeneration == generation && seekPhase == SeekPhase::None;
+        bool renderIt = false;
+        if (present && !redraw) {
+            if (seekPhase == SeekPhase::Requested) {
+                // Left over from before the seek.
+            } else if (!sizeKnown) {
+                currentUndelivered = true;
+                currentGeneration = generation;
             } else {
-                if (present && !redraw && current) {
-                    currentUndelivered = true;
-                    currentGeneration = generation;
-                }
-                lock.unlock();
-                skipFrame();
-                return;
+                currentUndelivered = false;
+                renderIt = true;
             }
-        } else if (currentUndelivered && sizeKnown && currentGeneration == generation &&
-                   !seekPending) {
-            // Nothing new is waiting, so rendering draws libmpv's current
-            // picture again: the frame that arrived before the size was known.
+        } else if (redrawWanted) {
+            // A redraw, or nothing waiting at all: rendering draws libmpv's
+            // current picture, the frame that arrived before the size was
+            // known.
             currentUndelivered = false;
-        } else {
+            renderIt = true;
+        }
+        if (!renderIt) {
+            lock.unlock();
+            if (present) skipFrame();
             return;
         }
         FrameBuffer buffer;
@@ -522,14 +559,21 @@ struct MpvEngine::Impl {
         }
         renderInto(buffer);
         lock.lock();
-        if (generation == seekGeneration) {
-            ready.push_back(std::move(buffer));
-            if (ready.size() > kMaxQueuedFrames) {
-                spare.push_back(std::move(ready.front()));
-                ready.pop_front();
-            }
-        } else {
+        if (generation != seekGeneration) {
             spare.push_back(std::move(buffer));
+            return;
+        }
+        if (seekPhase == SeekPhase::Executed) {
+            // The newest frame since the seek was carried out; libmpv hands
+            // over no other before it restarts playback.
+            dropSought();
+            sought = std::move(buffer);
+            return;
+        }
+        ready.push_back(std::move(buffer));
+        if (ready.size() > kMaxQueuedFrames) {
+            spare.push_back(std::move(ready.front()));
+            ready.pop_front();
         }
         lock.unlock();
         playerWake.notify_all();
@@ -637,6 +681,14 @@ struct MpvEngine::Impl {
     }
 
     void shutdown() {
+        // Unload the file while the worker still takes frames: libmpv's
+        // video output otherwise waits up to 200 ms for a frame nobody takes.
+        if (mpv && worker.joinable()) {
+            const char* command[] = {"stop", nullptr};
+            if (mpv_command_async(mpv, 0, command) >= 0) {
+                waitFor(kStopTimeout, [&] { return fileEnded; });
+            }
+        }
         stopWorker();
         if (render) {
             mpv_render_context_set_update_callback(render, nullptr, nullptr);
@@ -647,9 +699,11 @@ struct MpvEngine::Impl {
         std::lock_guard lock(mutex);
         quit = eventsWaiting = renderWaiting = false;
         fileLoaded = fileEnded = videoConfigured = endOfFile = false;
-        seekPending = seekReplied = false;
+        seekPhase = SeekPhase::None;
+        seekReplied = false;
         seekTarget = 0;
         ready.clear();
+        sought.reset();
         spare.clear();
         targetWidth = targetHeight = 0;
         currentUndelivered = false;
@@ -734,7 +788,7 @@ std::int64_t MpvEngine::time() const {
     if (d.holdTime) return d.heldTime;
     {
         std::lock_guard lock(d.mutex);
-        if (d.seekPending) return d.seekTarget;
+        if (d.seekPhase != SeekPhase::None) return d.seekTarget;
     }
     double seconds = 0;
     if (mpv_get_property(d.mpv, "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) return 0;
@@ -747,9 +801,10 @@ bool MpvEngine::seek(std::int64_t time) {
     // libmpv shows the first frame that starts no earlier than 5 ms before
     // the target. The frame covering `time` is the first one that starts
     // after `time` less one frame, so aim one frame (of the container's rate)
-    // early, plus those 5 ms and a microsecond.
+    // early, plus those 5 ms and a nanosecond (so a frame starting exactly a
+    // frame before `time` is passed over).
     double seconds = unitsToSeconds(time);
-    if (d.fps > 0) seconds -= 1.0 / d.fps - kSeekTolerance - 1e-6;
+    if (d.fps > 0) seconds -= 1.0 / d.fps - kSeekTolerance - 1e-9;
     seconds = std::clamp(seconds, 0.0, 1e12);
     const std::int64_t reachable = std::clamp<std::int64_t>(time, 0, d.duration);
     if (!d.running) {
@@ -761,21 +816,22 @@ bool MpvEngine::seek(std::int64_t time) {
         std::lock_guard lock(d.mutex);
         id = ++d.seekId;
         ++d.seekGeneration;
-        d.seekPending = true;
+        d.seekPhase = SeekPhase::Requested;
         d.seekReplied = false;
         d.seekTarget = reachable;
         d.endOfFile = false;
         d.currentUndelivered = false;
+        d.dropSought();
         while (!d.ready.empty()) {
             d.spare.push_back(std::move(d.ready.front()));
             d.ready.pop_front();
         }
     }
-    const std::string target = formatSeconds(seconds);
+    const std::string target = formatNumber(seconds);
     const char* command[] = {"seek", target.c_str(), "absolute+exact", nullptr};
     if (mpv_command_async(d.mpv, kReplySeekTag | id, command) < 0) {
         std::lock_guard lock(d.mutex);
-        d.seekPending = false;
+        d.seekPhase = SeekPhase::None;
         return false;
     }
     return true;
@@ -812,11 +868,15 @@ Status MpvEngine::updateFrame(std::uint8_t* pixels, int stride, int width, int h
         d.targetHeight = height;
     }
     if (!d.running) return kNotRunning;
+    // Frames come at the clip's rate; a wait longer than this may be the end.
+    auto nextEndCheck = Clock::now() + kEndCheckInterval;
     for (;;) {
-        if (d.seekPending && d.seekReplied && Clock::now() - d.seekRepliedAt > kSeekTimeout) {
-            d.seekPending = false;
+        const bool seeking = d.seekPhase != SeekPhase::None;
+        if (seeking && d.seekReplied && Clock::now() - d.seekRepliedAt > kSeekTimeout) {
+            d.finishSeek();
+            continue;
         }
-        if (!d.seekPending && !d.ready.empty()) {
+        if (!seeking && !d.ready.empty()) {
             FrameBuffer frame = std::move(d.ready.front());
             d.ready.pop_front();
             lock.unlock();
@@ -827,14 +887,15 @@ Status MpvEngine::updateFrame(std::uint8_t* pixels, int stride, int width, int h
             return kOk;
         }
         if (d.fileEnded) return kFail;
-        if (!d.seekPending && d.endOfFile) {
+        const auto now = Clock::now();
+        if (!seeking && d.endOfFile) {
             const auto due = d.endOfFileSince + kEndGrace;
-            if (Clock::now() >= due) {
+            if (now >= due) {
                 // Ask libmpv itself: the report may predate the last command.
                 lock.unlock();
                 const bool atEnd = getFlag(d.mpv, "eof-reached");
                 lock.lock();
-                if (!d.ready.empty() || d.seekPending) continue;
+                if (!d.ready.empty() || d.seekPhase != SeekPhase::None) continue;
                 if (atEnd) return kEndOfStream;
                 d.endOfFile = false;
                 continue;
@@ -842,8 +903,20 @@ Status MpvEngine::updateFrame(std::uint8_t* pixels, int stride, int width, int h
             d.playerWake.wait_until(lock, due);
             continue;
         }
-        d.playerWake.wait_for(
-            lock, d.seekPending ? std::chrono::milliseconds(100) : std::chrono::milliseconds(1000));
+        if (!seeking && now >= nextEndCheck) {
+            // libmpv reports the end when it changes; one that did not
+            // change over a seek is not reported again, so look now and then.
+            nextEndCheck = now + kEndCheckInterval;
+            lock.unlock();
+            const bool atEnd = getFlag(d.mpv, "eof-reached");
+            lock.lock();
+            if (atEnd && !d.endOfFile && d.seekPhase == SeekPhase::None) {
+                d.endOfFile = true;
+                d.endOfFileSince = Clock::now();
+            }
+            continue;
+        }
+        d.playerWake.wait_until(lock, seeking ? now + kEndCheckInterval : nextEndCheck);
     }
 }
 
