@@ -2,9 +2,7 @@
 
 #include <mpv/client.h>
 #include <mpv/render.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -13,7 +11,6 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -180,6 +177,8 @@ mpv_handle* createInstance(InstanceKind kind, std::string& error) {
         must("vid", "no");
         must("vo", "null");
         must("keep-open", "no");
+        // Loaded stopped, so its tracks are known before it can end.
+        must("pause", "yes");
     }
 
     // The audio output: the default one unless the environment names one.
@@ -369,6 +368,7 @@ struct MpvEngine::Impl {
     // is libmpv's current picture and is rendered again once the size is.
     bool currentUndelivered = false;
     std::uint64_t currentGeneration = 0;
+    bool redrawing = false;
 
     // The player's side (only its thread touches these).
     bool isOpen = false;
@@ -465,10 +465,9 @@ struct MpvEngine::Impl {
                 }
                 break;
             case MPV_EVENT_PLAYBACK_RESTART:
-                if (seekPhase == SeekPhase::Executed ||
-                    (seekPhase == SeekPhase::Requested && seekReplied)) {
-                    finishSeek();
-                }
+                // Only after the seek itself: a restart reported between
+                // the request and its execution belongs to an earlier one.
+                if (seekPhase == SeekPhase::Executed) finishSeek();
                 break;
             case MPV_EVENT_PROPERTY_CHANGE:
                 if (event.reply_userdata == kObserveEof) {
@@ -538,6 +537,7 @@ struct MpvEngine::Impl {
             // current picture, the frame that arrived before the size was
             // known.
             currentUndelivered = false;
+            redrawing = true;
             renderIt = true;
         }
         if (!renderIt) {
@@ -554,26 +554,29 @@ struct MpvEngine::Impl {
         const int h = targetHeight;
         lock.unlock();
         if (!buffer.reserve(w, h)) {
+            lock.lock();
+            redrawing = false;
+            lock.unlock();
+            playerWake.notify_all();
             skipFrame();
             return;
         }
         renderInto(buffer);
         lock.lock();
+        redrawing = false;
         if (generation != seekGeneration) {
             spare.push_back(std::move(buffer));
-            return;
-        }
-        if (seekPhase == SeekPhase::Executed) {
+        } else if (seekPhase == SeekPhase::Executed) {
             // The newest frame since the seek was carried out; libmpv hands
             // over no other before it restarts playback.
             dropSought();
             sought = std::move(buffer);
-            return;
-        }
-        ready.push_back(std::move(buffer));
-        if (ready.size() > kMaxQueuedFrames) {
-            spare.push_back(std::move(ready.front()));
-            ready.pop_front();
+        } else {
+            ready.push_back(std::move(buffer));
+            if (ready.size() > kMaxQueuedFrames) {
+                spare.push_back(std::move(ready.front()));
+                ready.pop_front();
+            }
         }
         lock.unlock();
         playerWake.notify_all();
@@ -667,6 +670,10 @@ struct MpvEngine::Impl {
             renderWaiting = true;
         }
         workerWake.notify_one();
+        // The first frame may have come before its size was known; it is
+        // rendered now, while the clip is stopped and nothing newer can
+        // take its place.
+        waitFor(kStopTimeout, [&] { return !currentUndelivered && !redrawing; });
         return true;
     }
 
@@ -706,8 +713,9 @@ struct MpvEngine::Impl {
         sought.reset();
         spare.clear();
         targetWidth = targetHeight = 0;
-        currentUndelivered = false;
+        currentUndelivered = redrawing = false;
         isOpen = running = holdTime = false;
+        video = audio = false;
         heldTime = 0;
         width = height = 0;
         fps = 0;
@@ -859,7 +867,8 @@ bool MpvEngine::stop() {
 Status MpvEngine::updateFrame(std::uint8_t* pixels, int stride, int width, int height) {
     Impl& d = *impl_;
     if (!d.isOpen || !pixels || width <= 0 || height <= 0 ||
-        stride < static_cast<std::int64_t>(width) * 4) {
+        stride < static_cast<std::int64_t>(width) * 4 || stride % 4 != 0 ||
+        reinterpret_cast<std::uintptr_t>(pixels) % 4 != 0) {
         return kFail;
     }
     std::unique_lock lock(d.mutex);
@@ -959,6 +968,8 @@ struct SoundPlayer::Impl {
             if (event->event_id == MPV_EVENT_FILE_LOADED) break;
         }
         if (!hasTrack(mpv, "audio")) return false;
+        int pause = 0;
+        if (mpv_set_property(mpv, "pause", MPV_FORMAT_FLAG, &pause) < 0) return false;
         if (synchronous) return waitForEnd();
         return true;
     }
