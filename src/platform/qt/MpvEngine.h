@@ -70,10 +70,14 @@ public:
     // Frames per second the container declares (0 when it declares none).
     double frameRate() const;
 
-    // Stream times are signed counts of 100-nanosecond units.
+    // Stream times are signed counts of 100-nanosecond units, from the start
+    // of the file (the earliest start of any of its streams: the first frame
+    // of an MPEG program stream may start a little later).
     std::int64_t duration() const;
-    // The current position: the time of the frame on show (or of the seek
-    // target while a seek is being carried out).
+    // The current position: libmpv's playback position, the start of the
+    // newest frame handed to its video output (up to one frame ahead of the
+    // frame last delivered while running). After a seek on a stopped stream,
+    // the time sought to, until the stream runs again.
     std::int64_t time() const;
 
     // Exact seek: the frame delivered next is the one covering `time` (the
@@ -91,12 +95,15 @@ public:
     // rendered, writes it into `pixels` as 32-bit RGB (bytes B, G, R, 0xFF in
     // memory: a QImage::Format_RGB32 / X11 32-bit visual pixel), scaled to
     // exactly width x height without keeping the aspect ratio, and returns
-    // kOk. After the last frame has been delivered it returns kEndOfStream,
-    // and keeps returning it until a seek. When stopped it returns
-    // kNotRunning at once and leaves the buffer and the queued frames alone
-    // (the player calls it on a stopped stream only when it has just been
-    // reactivated, and takes any answer but kOk as the end of the item). kFail
-    // when nothing is open or libmpv has given up on the file.
+    // kOk. Every frame of the clip is delivered, in order. After the last
+    // frame (and the end of the sound, when that is longer) it returns
+    // kEndOfStream, and keeps returning it until a seek. When stopped it
+    // returns kNotRunning at once and leaves the buffer and the queued frames
+    // alone (the player calls it on a stopped stream only when it has just
+    // been reactivated, and takes any answer but kOk as the end of the item).
+    // kFail when nothing is open, libmpv has given up on the file, or the
+    // buffer is unusable (null, rows shorter than width * 4 bytes, not 4-byte
+    // aligned).
     Status updateFrame(std::uint8_t* pixels, int stride, int width, int height);
 
     // Frames delivered by updateFrame since open (for tests and diagnostics).
