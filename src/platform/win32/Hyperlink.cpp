@@ -168,10 +168,18 @@ LRESULT CALLBACK hyperlinkDialogProc(HWND dialog, UINT message, WPARAM wParam, L
             HDC dc = reinterpret_cast<HDC>(wParam);
             SetTextColor(dc, kLinkColour);
             SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            // A version 6 static control asks for its colours before it
+            // selects its own font, and then draws over the font chosen here
+            // with that one. So the link font is made from the control's own
+            // font, and each link control is given the link font as its own.
+            auto own = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
             if (!data.linkFont) {
+                if (own) SelectObject(dc, own);
                 data.linkFont = makeLinkFont(dc);
                 writeRecord(block, data);
             }
+            if (own != data.linkFont)
+                SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(data.linkFont), FALSE);
             SelectObject(dc, data.linkFont);
             return reinterpret_cast<LRESULT>(data.backgroundBrush);
         }
