@@ -14,9 +14,23 @@
 # wine_env_start installs an EXIT trap that calls wine_env_stop unless
 # WINE_ENV_NO_TRAP=1 is set (then the caller stops it).
 #
-# Timings measured here: a fresh prefix takes about 10 s and 700 MB (kept in
-# WORKDIR/prefix and reused by later runs with the same WORKDIR); starting
-# PulseAudio and Xvfb takes well under a second.
+# DirectDraw is drawn by Wine's GDI renderer (WINE_ENV_D3D_RENDERER=gdi, the
+# default here; "gl" or "vulkan" choose another, an empty value Wine's own
+# choice). Without a GPU the OpenGL renderer runs on llvmpipe: about 2 s more
+# CPU per 3 s of video, and a full-screen hidden window of its own. Both give
+# the same pixels for an unscaled blit.
+#
+# wineserver stays up 60 s after the last program (wineserver -p 60), so
+# "wineserver -w" after wine_env_start waits that long; wine_env_stop ends it.
+#
+# Dialogs of the programs do not show in wine_env_screenshot (the root window
+# keeps what lies below them); "xwd -id WINDOW" captures one window's own
+# pixels, e.g. xwd -id "$(xdotool search --name '^ ostrel$')".
+#
+# Timings measured here: a fresh prefix takes 25-35 s on a busy 2-core machine
+# and 700 MB (kept in WORKDIR/prefix and reused by later runs with the same
+# WORKDIR); with it ready, wine_env_start takes about 2 s; a program start
+# under Wine about 1 s.
 
 WINE_ENV_SCREEN=${WINE_ENV_SCREEN:-1024x768x24}
 
@@ -79,14 +93,27 @@ _wine_env_start_xvfb() {
 
 # Creates the prefix once; later calls find it ready. Needs the X screen.
 wine_env_setup_prefix() {
-    if [ -f "$WINEPREFIX/.ostrel-ready" ]; then return 0; fi
-    _wine_env_log "creating Wine prefix in $WINEPREFIX"
-    rm -rf "$WINEPREFIX"
-    wineboot -i >"$WINE_ENV_DIR/logs/wineboot.log" 2>&1 && wineserver -w || return 1
-    # Without a window manager, Wine's managed windows stall each close by 2 s.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
-        >>"$WINE_ENV_DIR/logs/wineboot.log" 2>&1 && wineserver -w || return 1
-    touch "$WINEPREFIX/.ostrel-ready"
+    local ready="$WINEPREFIX/.ostrel-ready"
+    if [ ! -f "$ready" ]; then
+        _wine_env_log "creating Wine prefix in $WINEPREFIX"
+        rm -rf "$WINEPREFIX"
+        wineboot -i >"$WINE_ENV_DIR/logs/wineboot.log" 2>&1 && wineserver -w || return 1
+        # Without a window manager, Wine's managed windows stall each close by 2 s.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+            >>"$WINE_ENV_DIR/logs/wineboot.log" 2>&1 || return 1
+        echo default >"$ready"
+    fi
+    local renderer=${WINE_ENV_D3D_RENDERER-gdi}
+    [ -n "$renderer" ] || renderer=default
+    if [ "$(cat "$ready")" != "$renderer" ]; then
+        if [ "$renderer" = default ]; then
+            wine reg delete 'HKCU\Software\Wine\Direct3D' /v renderer /f
+        else
+            wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /d "$renderer" /f
+        fi >>"$WINE_ENV_DIR/logs/wineboot.log" 2>&1
+        wineserver -w
+        echo "$renderer" >"$ready"
+    fi
 }
 
 wine_env_start() {

@@ -299,6 +299,7 @@ bool aboutProc(DialogView& dialog, std::uint32_t message, WParam wParam, LParam)
     if (message == kWmInitDialog) {
         dialog.makeHyperlink(IDC_LINK, "http://ostrel.example.org/");
         dialog.setItemText(IDC_VERSION, "2.03");
+        dialog.moveTo(280, 300);
         WindowHandle ok = dialog.item(IDOK);
         if (!aboutStays && ok) os->postMessage(os->getParent(ok), kWmCommand, IDOK, 0);
         return true;
