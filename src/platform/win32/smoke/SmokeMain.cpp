@@ -7,7 +7,8 @@
 //   win32_smoke.exe CLIP [--expect FRAMES] [--hold SECONDS] [--about-stays]
 //
 // --hold keeps the last frame on screen (for a screenshot); --about-stays
-// leaves the about dialog open until someone presses its OK button.
+// leaves the about dialog open until someone presses its OK button (capture
+// it with: xwd -id "$(xdotool search --name '^ ostrel$')").
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -299,6 +300,7 @@ bool aboutProc(DialogView& dialog, std::uint32_t message, WParam wParam, LParam)
     if (message == kWmInitDialog) {
         dialog.makeHyperlink(IDC_LINK, "http://ostrel.example.org/");
         dialog.setItemText(IDC_VERSION, "2.03");
+        // Over the main window, as the player centres it.
         dialog.moveTo(280, 300);
         WindowHandle ok = dialog.item(IDOK);
         if (!aboutStays && ok) os->postMessage(os->getParent(ok), kWmCommand, IDOK, 0);
