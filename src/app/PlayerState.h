@@ -22,9 +22,9 @@ inline constexpr const char* kWindowClassName = " ostrelwin";
 inline constexpr const char* kWindowTitle = " ostrel v2.03";
 inline constexpr const char* kConfigFileName = "ostrel.cfg";
 // The maker's web host, and the page that the default author site points to.
-inline constexpr const char* kMakerHost = "ostrel.example.org";
-inline constexpr const char* kMakerSite = "ostrel.example.org/products.html";
-inline constexpr const char* kMakerUrl = "http://ostrel.example.org/";
+inline constexpr const char* kMakerHost = "ostrel.org";
+inline constexpr const char* kMakerSite = "ostrel.org/products.html";
+inline constexpr const char* kMakerUrl = "http://ostrel.org";
 
 enum MenuBarMode : std::int32_t { kMenuText = 0, kMenuGraphic = 1, kMenuNone = 2 };
 

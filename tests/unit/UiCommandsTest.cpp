@@ -640,14 +640,14 @@ TEST_F(SiteCommandTest, OpensTheAuthorsSiteWithThePrefix) {
     command(kCmdSite);
     EXPECT_EQ(fake.log,
               (Lines{"InetIsOffline", "GetParent",
-                     "ShellExecute(0x100,open,http://ostrel.example.org/products.html)"}));
-    EXPECT_STREQ(state.urlBuffer, "http://ostrel.example.org/products.html");
+                     "ShellExecute(0x100,open,http://ostrel.org/products.html)"}));
+    EXPECT_STREQ(state.urlBuffer, "http://ostrel.org/products.html");
 }
 
 TEST_F(SiteCommandTest, TheMainWindowsParentOwnsTheBrowserWhenThereIsOne) {
     fake.script("GetParent", {0x300});
     command(kCmdSite);
-    EXPECT_EQ(fake.log.back(), "ShellExecute(0x300,open,http://ostrel.example.org/products.html)");
+    EXPECT_EQ(fake.log.back(), "ShellExecute(0x300,open,http://ostrel.org/products.html)");
 }
 
 TEST_F(SiteCommandTest, OfflineDoesNothing) {

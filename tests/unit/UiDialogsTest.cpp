@@ -350,7 +350,7 @@ using AboutDialogTest = DialogTest;
 TEST_F(AboutDialogTest, OpensWithLinkVersionCentringAndTheIntroSound) {
     EXPECT_TRUE(about.send(kWmInitDialog));
     EXPECT_EQ(fake.log,
-              (Lines{"MakeHyperlink(40013,http://ostrel.example.org/)",
+              (Lines{"MakeHyperlink(40013,http://ostrel.org)",
                      "SetDlgItemText(40012,\"2.03\")", "FindWindow( ostrelwin| ostrel v2.03)",
                      "GetWindowRect", "MoveDialog(281,306)", "PlaySound(#129,0x40005)"}));
     EXPECT_FALSE(about.ended);

@@ -298,7 +298,7 @@ int settingsPosition = -1;
 
 bool aboutProc(DialogView& dialog, std::uint32_t message, WParam wParam, LParam) {
     if (message == kWmInitDialog) {
-        dialog.makeHyperlink(IDC_LINK, "http://ostrel.example.org/");
+        dialog.makeHyperlink(IDC_LINK, "http://ostrel.org");
         dialog.setItemText(IDC_VERSION, "2.03");
         // Over the main window, as the player centres it.
         dialog.moveTo(280, 300);
