@@ -1,0 +1,188 @@
+# Frames reaching the window: every frame of each AVI codec is blitted, the
+# one left on screen is the one ffmpeg decodes at that place, "-e" stops
+# exactly after its frame; MPEG-1 plays through; a playlist plays in order.
+
+# check_frame SHOT CLIP N MIN_PSNR: the video area of SHOT shows frame N of
+# CLIP (its scrolling band matches frame N best of all the clip's frames),
+# with a luma PSNR of at least MIN_PSNR against ffmpeg's decode, and closer
+# to frame N than to its neighbours.
+check_frame() {
+    local shot=$1 clip=$2 n=$3 min=$4 report
+    report=$(frames identify "$shot" "$AREA_X" "$AREA_Y" "$AREA_W" "$AREA_H" "$clip" "$n")
+    note "$(basename "$clip") frame $n: $report"
+    local best=${report%% *}
+    best=${best#best=}
+    [ "$best" = "$n" ] || fail "$(basename "$clip"): frame $best on screen, not frame $n ($report)" ||
+        return
+    python3 - "$report" "$n" "$min" <<'EOF' || fail "$(basename "$clip") frame $n: $report" || return
+import re, sys
+report, n, low = sys.argv[1], int(sys.argv[2]), float(sys.argv[3])
+quality = {int(k): float(v) for k, v in re.findall(r"psnr\[(\d+)\]=([0-9.inf]+)", report)}
+own = quality[n]
+neighbours = [quality[k] for k in (n - 1, n + 1) if k in quality]
+sys.exit(0 if own >= low and all(own > q for q in neighbours) else 1)
+EOF
+}
+
+# stop_at_frame CODEC N MIN_PSNR: "-e N" shows frames 0..N, stops, and
+# leaves frame N on the screen; Escape then ends the player with status 0.
+stop_at_frame() {
+    local codec=$1 n=$2 min=$3 clip="$MEDIA/clip-$1.avi" blits status
+    player_prepare "stop-$n"
+    PLAYER_TRACE=$TRACE_PLAYBACK player_launch "$(winpath "$clip")" -e "$n"
+    wait_window || fail "-e $n: no player window" || return
+    wait_still 25 || fail "-e $n: the picture never came to rest" || return
+    check_frame "$STILL_SHOT" "$clip" "$n" "$min" || return
+    frozen 1 || fail "-e $n: the picture changed after the stop" || return
+    blits=$(frame_blits)
+    [ "$blits" = $((n + 1)) ] || fail "-e $n: $blits frames blitted, not $((n + 1))" || return
+    drv key 0x1B >/dev/null || fail "cannot send Escape" || return
+    status=$(player_wait_exit 15) || fail "-e $n: the player did not end on Escape" || return
+    [ "$status" = 0 ] || fail "-e $n: exit status $status after Escape" || return
+}
+
+# whole_clip CODEC MIN_PSNR: all 75 frames are blitted, in real time, the
+# last stays on screen and the player stands still at its one item.
+whole_clip() {
+    local codec=$1 min=$2 clip="$MEDIA/clip-$1.avi" blits span status
+    player_prepare whole
+    PLAYER_TRACE=$TRACE_PLAYBACK player_launch "$(winpath "$clip")"
+    wait_window || fail "no player window" || return
+    wait_still 25 || fail "the picture never came to rest" || return
+    check_frame "$STILL_SHOT" "$clip" 74 "$min" || return
+    blits=$(frame_blits)
+    [ "$blits" = 75 ] || fail "$blits of 75 frames blitted" || return
+    span=$(blit_span)
+    note "75 frames in $span s"
+    # 74 frame times of 40 ms: the stream's clock paces the blits.
+    awk -v s="$span" 'BEGIN { exit !(s >= 2.7 && s <= 3.6) }' ||
+        fail "75 frames took $span s, not about 2.96 s" || return
+    sleep 1
+    [ "$(frame_blits)" = 75 ] || fail "frames kept coming after the end of the clip" || return
+    drv key 0x1B >/dev/null || fail "cannot send Escape" || return
+    status=$(player_wait_exit 15) || fail "the player did not end on Escape" || return
+    [ "$status" = 0 ] || fail "exit status $status after Escape" || return
+}
+
+# Measured under Wine 8 (luma PSNR of the frame on screen against ffmpeg's
+# decode of the same frame): rawvideo and cinepak identical, mjpeg 54 dB,
+# msmpeg4v2 and mpeg4 45 dB; a neighbouring frame scores 39-46 dB.
+case_frames_rawvideo() {
+    stop_at_frame rawvideo 37 99 && whole_clip rawvideo 99
+}
+case_frames_mjpeg() {
+    stop_at_frame mjpeg 37 48 && whole_clip mjpeg 48
+}
+case_frames_msmpeg4v2() {
+    stop_at_frame msmpeg4v2 37 40 && whole_clip msmpeg4v2 40
+}
+case_frames_mpeg4() {
+    stop_at_frame mpeg4 37 40 && whole_clip mpeg4 40
+}
+case_frames_cinepak() {
+    stop_at_frame cinepak 37 40 && whole_clip cinepak 40
+}
+
+# "-e 5" shows exactly six frames: frame 5 stays, frame 6 never comes.
+case_end_frame_shows_six_frames() {
+    stop_at_frame rawvideo 5 99 && stop_at_frame mjpeg 5 48
+}
+
+# mpeg1_plays_through EXT: the MPEG-1 program stream plays to its end
+# (Wine's demuxer drops a few of the last frames), the player then stands
+# at its one item, and Start plays that item again from its beginning.
+mpeg1_plays_through() {
+    local clip="$MEDIA/clip.$1" blits span again status
+    player_prepare play
+    PLAYER_TRACE=$TRACE_PLAYBACK player_launch "$(winpath "$clip")"
+    wait_window || fail "no player window" || return
+    wait_still 25 || fail "the picture never came to rest" || return
+    blits=$(frame_blits)
+    span=$(blit_span)
+    note "$blits frames in $span s"
+    ((blits >= 60 && blits <= 75)) || fail "$blits frames blitted, not 60 to 75" || return
+    awk -v s="$span" 'BEGIN { exit !(s >= 2.2 && s <= 3.6) }' ||
+        fail "$blits frames took $span s" || return
+    # The last frame shown is one of the clip's last, as ffmpeg decodes it.
+    local report best
+    report=$(frames identify "$STILL_SHOT" "$AREA_X" "$AREA_Y" "$AREA_W" "$AREA_H" "$clip" $((blits - 1)))
+    note "last frame: $report"
+    best=${report%% *}
+    best=${best#best=}
+    ((best >= blits - 4 && best <= 74)) || fail "frame $best on screen after $blits frames" || return
+    drv command 40002 >/dev/null || fail "cannot send Start" || return
+    sleep 1
+    moving || fail "Start after the end did not play the item again" || return
+    wait_still 15 || fail "the second playing never came to rest" || return
+    again=$(($(frame_blits) - blits))
+    ((again >= 60)) || fail "Start after the end played $again frames" || return
+    drv key 0x1B >/dev/null || fail "cannot send Escape" || return
+    status=$(player_wait_exit 15) || fail "the player did not end on Escape" || return
+    [ "$status" = 0 ] || fail "exit status $status after Escape" || return
+}
+case_mpeg1_mpg() {
+    mpeg1_plays_through mpg
+}
+case_mpeg1_dat() {
+    mpeg1_plays_through dat
+}
+
+# Three items from the configuration play one after the other, then the
+# player stands at the first; the stream settings dialog walks the list.
+case_playlist_three_items() {
+    local status seq last seen quiet=0 tries=100
+    player_prepare three
+    printf 'FileName %s\r\nFileName %s\r\nFileName %s\r\n' "$(winpath "$MEDIA/solid-red.avi")" \
+        "$(winpath "$MEDIA/solid-green.avi")" "$(winpath "$MEDIA/solid-blue.avi")" \
+        >"$PLAYER_DIR/ostrel.cfg"
+    PLAYER_TRACE=$TRACE_PLAYBACK player_launch
+    wait_window || fail "no player window" || return
+    # The colours the video area takes, each once, until it rests on blue.
+    seq=
+    last=
+    while ((tries-- > 0)); do
+        shot "$CASE_DIR/seq.xwd"
+        seen=$(colour_of "$CASE_DIR/seq.xwd")
+        if [ "$seen" != "$last" ] && [ "$seen" != black ] && [ "$seen" != mixed ]; then
+            seq="$seq $seen"
+            last=$seen
+            quiet=0
+        else
+            quiet=$((quiet + 1))
+        fi
+        [ "$last" = blue ] && ((quiet >= 6)) && break
+        sleep 0.15
+    done
+    note "colours:$seq"
+    [ "$seq" = " red green blue" ] || fail "items showed as:$seq" || return
+    [ "$(frame_blits)" = 75 ] || fail "$(frame_blits) frames blitted for three items of 25" || return
+
+    local dialog=" Stream settings" item
+    drv command 40005 >/dev/null && drv find-dialog "$dialog" 10000 >/dev/null ||
+        fail "the stream settings dialog did not open" || return
+    item=$(drv dialog-text "$dialog" 40008)
+    [ "$item" = " 1" ] || fail "after the list the item field shows '$item', not ' 1'" || return
+    local expect
+    for expect in " 2" " 3" " 1"; do
+        drv dialog-command "$dialog" 40007 >/dev/null
+        sleep 0.2
+        item=$(drv dialog-text "$dialog" 40008)
+        [ "$item" = "$expect" ] || fail "&> gave '$item', not '$expect'" || return
+    done
+    for expect in " 3" " 2"; do
+        drv dialog-command "$dialog" 40006 >/dev/null
+        sleep 0.2
+        item=$(drv dialog-text "$dialog" 40008)
+        [ "$item" = "$expect" ] || fail "&< gave '$item', not '$expect'" || return
+    done
+    # OK on item 2 plays the second and the third item again.
+    drv dialog-command "$dialog" 1 >/dev/null
+    drv wait-dialog-gone "$dialog" 5000 >/dev/null || fail "OK did not close the dialog" || return
+    wait_colour green 6 || fail "item 2 did not play after OK (screen $LAST_COLOUR)" || return
+    wait_colour blue 6 || fail "item 3 did not follow item 2 (screen $LAST_COLOUR)" || return
+    sleep 1.5
+    [ "$(frame_blits)" = 125 ] || fail "$(frame_blits) frames blitted, not 75 + 50" || return
+    drv key 0x1B >/dev/null
+    status=$(player_wait_exit 15) || fail "the player did not end on Escape" || return
+    [ "$status" = 0 ] || fail "exit status $status after Escape" || return
+}

@@ -1,0 +1,298 @@
+# Helpers of the end-to-end cases: start the real ostrel.exe in a folder of
+# its own, drive it, look at the screen and at what it wrote. Sourced by
+# run_all.sh after wine_env.sh; every wait here has a time limit.
+#
+# Set by run_all.sh: E2E_DIR (this folder), EXE (ostrel.exe), DRIVER (the
+# test driver), MEDIA (the clips), CASE_DIR (the running case's folder),
+# BROWSER_LOG (what the stand-in browser was asked to open).
+
+# The player's trace channels for the cases that count blits or volumes:
+# every DirectDraw blit and every wave-output call, with times.
+TRACE_PLAYBACK="-all,trace+ddraw,trace+winmm,+timestamp"
+
+# The reason of the first failed check; run_all.sh prints it.
+fail() {
+    [ -s "$CASE_DIR/why" ] || printf '%s\n' "$*" >"$CASE_DIR/why"
+    return 1
+}
+
+note() { printf '%s\n' "$*" >>"$CASE_DIR/notes"; }
+
+winpath() { wine_env_winpath "$1"; }
+
+# The test driver; its output with Unix line ends, its status the driver's.
+drv() { wine_env_run -t 30 "$DRIVER" "$@"; }
+
+# Ends a process and everything it started, children first.
+kill_tree() {
+    local child
+    for child in $(pgrep -P "$1" 2>/dev/null); do kill_tree "$child"; done
+    kill -9 "$1" 2>/dev/null
+}
+
+# --- The player --------------------------------------------------------------
+
+# player_prepare NAME: a fresh folder CASE_DIR/NAME holding a copy of
+# ostrel.exe (its configuration file will sit beside it); PLAYER_DIR.
+player_prepare() {
+    PLAYER_DIR="$CASE_DIR/$1"
+    rm -rf "$PLAYER_DIR"
+    mkdir -p "$PLAYER_DIR" && cp "$EXE" "$PLAYER_DIR/ostrel.exe"
+}
+
+# player_launch [ARGS...]: starts PLAYER_DIR/ostrel.exe in the background,
+# in its folder, with the trace channels in PLAYER_TRACE (default none)
+# and the DLL overrides in PLAYER_OVERRIDES. When it ends its exit status is
+# in PLAYER_DIR/status; its trace goes to PLAYER_DIR/trace.log.
+player_launch() {
+    rm -f "$PLAYER_DIR/status"
+    (
+        cd "$PLAYER_DIR" || exit 1
+        WINEDEBUG="${PLAYER_TRACE:--all}" \
+            WINEDLLOVERRIDES="${PLAYER_OVERRIDES:-$WINEDLLOVERRIDES}" \
+            timeout -k 5 "${PLAYER_LIMIT:-120}" wine ostrel.exe "$@" \
+            >"$PLAYER_DIR/stdout" 2>"$PLAYER_DIR/trace.log"
+        echo $? >"$PLAYER_DIR/status"
+    ) &
+    PLAYER_PID=$!
+    CASE_PIDS+=("$PLAYER_PID")
+}
+
+# player_wait_exit SECONDS [DIR]: waits for the player to end; prints its
+# exit status. Status 1 when it is still running after SECONDS.
+player_wait_exit() {
+    local dir=${2:-$PLAYER_DIR} tries=$(($1 * 10))
+    while ((tries-- > 0)); do
+        if [ -s "$dir/status" ]; then
+            cat "$dir/status"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# player_run SECONDS [ARGS...]: runs PLAYER_DIR/ostrel.exe to its end in the
+# foreground; RUN_STATUS is its exit status (124 if it had to be stopped),
+# RUN_MS its run time.
+player_run() {
+    local limit=$1
+    shift
+    local start end
+    start=$(date +%s%N)
+    (
+        cd "$PLAYER_DIR" || exit 1
+        WINEDEBUG="${PLAYER_TRACE:--all}" timeout -k 5 "$limit" wine ostrel.exe "$@" \
+            >"$PLAYER_DIR/stdout" 2>"$PLAYER_DIR/trace.log"
+    )
+    RUN_STATUS=$?
+    end=$(date +%s%N)
+    RUN_MS=$(((end - start) / 1000000))
+}
+
+# Ends whatever the case left running: the players it started, then any
+# window of a player that is still there.
+case_cleanup() {
+    local pid
+    for pid in "${CASE_PIDS[@]}"; do
+        kill -0 "$pid" 2>/dev/null && kill_tree "$pid"
+    done
+    for pid in "${CASE_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+    CASE_PIDS=()
+    if drv is-window >/dev/null 2>&1; then
+        # Something of the player's outlived its process: start the world's
+        # Wine server afresh (all Wine programs here are the tests' own).
+        wineserver -k >/dev/null 2>&1
+        wineserver -w >/dev/null 2>&1
+        wineserver -p 60
+    fi
+}
+
+# wait_window [MS]: the player's window appeared; AREA (X Y W H) is its
+# client area on the screen.
+wait_window() {
+    drv wait-window "${1:-30000}" >/dev/null || return 1
+    AREA=$(drv client-rect) || return 1
+    read -r AREA_X AREA_Y AREA_W AREA_H <<<"$AREA"
+}
+
+# Player window's outer rectangle: WIN_L WIN_T WIN_R WIN_B.
+read_window_rect() {
+    local rect
+    rect=$(drv window-rect) || return 1
+    read -r WIN_L WIN_T WIN_R WIN_B <<<"$rect"
+}
+
+# --- The screen --------------------------------------------------------------
+
+shot() { xwd -root -silent >"$1"; }
+
+frames() { python3 "$E2E_DIR/frames.py" "$@"; }
+
+# area_stats SHOT [TOP_SKIP]: "r g b luma spread" of the video area, leaving
+# out TOP_SKIP rows at its top (where the tool bar shows when no frame
+# covers it).
+area_stats() {
+    local skip=${2:-0}
+    frames stats "$1" "$AREA_X" $((AREA_Y + skip)) "$AREA_W" $((AREA_H - skip)) |
+        sed 's/[a-z]*=//g'
+}
+
+# wait_still SECONDS: the video area shows a picture (not one flat colour)
+# that did not change over a quarter of a second; STILL_SHOT is it.
+wait_still() {
+    local tries=$(($1 * 3)) prev="$CASE_DIR/still-a.xwd" cur="$CASE_DIR/still-b.xwd" d spread
+    shot "$prev"
+    while ((tries-- > 0)); do
+        sleep 0.25
+        shot "$cur"
+        read -r d spread < <(frames diff "$prev" "$cur" "$AREA_X" "$AREA_Y" "$AREA_W" "$AREA_H")
+        if [ "$d" = 0.00 ] && [ "${spread%.*}" -ge 20 ]; then
+            STILL_SHOT="$CASE_DIR/still.xwd"
+            mv "$cur" "$STILL_SHOT"
+            return 0
+        fi
+        mv "$cur" "$prev"
+    done
+    return 1
+}
+
+# moving: two shots of the video area half a second apart differ.
+moving() {
+    local d spread
+    shot "$CASE_DIR/move-a.xwd"
+    sleep 0.5
+    shot "$CASE_DIR/move-b.xwd"
+    read -r d spread < <(frames diff "$CASE_DIR/move-a.xwd" "$CASE_DIR/move-b.xwd" \
+        "$AREA_X" "$AREA_Y" "$AREA_W" "$AREA_H")
+    [ "$d" != 0.00 ]
+}
+
+# frozen SECONDS: two shots SECONDS apart are the same and show a picture.
+frozen() {
+    local d spread
+    shot "$CASE_DIR/frozen-a.xwd"
+    sleep "$1"
+    shot "$CASE_DIR/frozen-b.xwd"
+    read -r d spread < <(frames diff "$CASE_DIR/frozen-a.xwd" "$CASE_DIR/frozen-b.xwd" \
+        "$AREA_X" "$AREA_Y" "$AREA_W" "$AREA_H")
+    [ "$d" = 0.00 ] && [ "${spread%.*}" -ge 20 ]
+}
+
+# colour_of SHOT: the name of the flat colour the video area shows below
+# the tool bar's rows (black, red, green, blue, magenta), else "mixed".
+colour_of() {
+    local r g b y spread
+    read -r r g b y spread < <(area_stats "$1" 40)
+    python3 - "$r" "$g" "$b" "$spread" <<'EOF'
+import sys
+r, g, b, spread = map(float, sys.argv[1:5])
+names = {"black": (0, 0, 0), "red": (235, 16, 16), "green": (16, 200, 16),
+         "blue": (16, 16, 235), "magenta": (192, 32, 128)}
+best = min(names, key=lambda n: sum((p - q) ** 2 for p, q in zip((r, g, b), names[n])))
+near = sum((p - q) ** 2 for p, q in zip((r, g, b), names[best])) ** 0.5
+print(best if spread < 12 and near < 45 else "mixed")
+EOF
+}
+
+# wait_colour NAME SECONDS: the video area turns to that flat colour.
+wait_colour() {
+    local tries=$(($2 * 4)) seen
+    while ((tries-- > 0)); do
+        shot "$CASE_DIR/colour.xwd"
+        seen=$(colour_of "$CASE_DIR/colour.xwd")
+        [ "$seen" = "$1" ] && return 0
+        sleep 0.25
+    done
+    LAST_COLOUR=$seen
+    return 1
+}
+
+# --- What the player did -------------------------------------------------------
+
+# Every test clip is 320 x 240: a frame lands in this rectangle of the
+# off-screen surface and is blitted from there.
+VIDEO_RECT="(0,0)-(320,240)"
+
+# Blits of a whole frame from the off-screen surface onto the screen, in
+# the player's trace (the surface interface the player itself holds is the
+# first version; Wine's inner calls go through later ones).
+frame_blits() {
+    grep -c "ddraw_surface1_Blt .*src_rect $VIDEO_RECT, flags" "${1:-$PLAYER_DIR/trace.log}"
+}
+
+# Seconds from the first to the last frame blit in the trace.
+blit_span() {
+    grep "ddraw_surface1_Blt .*src_rect $VIDEO_RECT, flags" "${1:-$PLAYER_DIR/trace.log}" |
+        awk -F: 'NR == 1 { first = $1 } { last = $1 } END { printf "%.2f\n", last - first }'
+}
+
+# The volumes the player wrote to the wave output, in order, one a line.
+volumes_set() {
+    sed -n 's/.*trace:winmm:waveOutSetVolume ([0-9A-Fa-f]*, \([0-9A-Fa-f]*\)).*/\1/p' \
+        "${1:-$PLAYER_DIR/trace.log}"
+}
+
+# wait_browser TEXT SECONDS: the stand-in browser was asked to open TEXT.
+wait_browser() {
+    local tries=$(($2 * 10))
+    while ((tries-- > 0)); do
+        grep -qxF "$1" "$BROWSER_LOG" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# --- The configuration file ----------------------------------------------------
+
+# One key of the written file: its comment, a blank line, the key and its
+# value starting in column 14, a blank line.
+_config_entry() {
+    printf '%s\r\n\r\n%s%*s%s\r\n\r\n' "$1" "$2" "$3" "" "$4"
+}
+
+# expected_config AUTHOR_ID DISC_TITLE AUTHOR_SITE AUTHOR_NET FORCE_NET
+#   TRACKING SOUND_ON MENU_BAR READ_ONLY X Y WIDTH HEIGHT
+# The file the player writes, header line left out (it holds the time).
+expected_config() {
+    printf '# --\r\n\r\n'
+    _config_entry "# Author ID" AuthorId 5 "$1"
+    _config_entry "# Disc Title" DiscTitle 4 "$2"
+    _config_entry "# Author Site" AuthorSite 3 "$3"
+    _config_entry "# Host Network" AuthorNet 4 "$4"
+    _config_entry "# Enforce internet connection ( yes/no)" ForceNet 5 "$5"
+    _config_entry "# Tracking activation ( yes/no)" Tracking 5 "$6"
+    _config_entry "# Intro sound activation ( yes/no)" SoundOn 6 "$7"
+    _config_entry "# Menu bar activation ( text/graphic/none)" MenuBar 6 "$8"
+    _config_entry "# Read only configuration ( yes/no)" ReadOnly 5 "$9"
+    _config_entry '# Input file name ( set to "none" for no file input)' FileName 5 none
+    _config_entry "# Play in full screen mode ( yes/no)" FullScreen 3 no
+    _config_entry "# X-coordinate of left window corner in pixels" XCoord 7 "${10}"
+    _config_entry "# Y-coordinate of left window corner in pixels" YCoord 7 "${11}"
+    _config_entry "# Window width in pixels" Width 8 "${12}"
+    _config_entry "# Window height in pixels" Height 7 "${13}"
+    printf '# --\r\n# End of configuration file'
+}
+
+# check_config FILE EXPECTED-ARGS...: the file is the expected layout, its
+# first line the header with today's date and a time.
+check_config() {
+    local file=$1
+    shift
+    [ -f "$file" ] || fail "no configuration file $file" || return
+    local header days
+    header=$(head -n 1 "$file")
+    days="$(LC_ALL=C date +'%a %b %d')|$(LC_ALL=C date -d '-1 hour' +'%a %b %d')"
+    if ! grep -Eq "^# ostrel v2\.03 configuration - ($days) [0-2][0-9]:[0-5][0-9]:[0-5][0-9] $(date +%Y)"$'\r$' \
+        <<<"$header"; then
+        fail "header line of the configuration: $(printf '%q' "$header")"
+        return
+    fi
+    expected_config "$@" >"$CASE_DIR/expected.cfg"
+    tail -n +2 "$file" >"$CASE_DIR/written.cfg"
+    if ! cmp -s "$CASE_DIR/expected.cfg" "$CASE_DIR/written.cfg"; then
+        diff <(cat -A "$CASE_DIR/expected.cfg") <(cat -A "$CASE_DIR/written.cfg") >"$CASE_DIR/config.diff"
+        fail "configuration differs from the layout: $(grep -m 3 '^[<>]' "$CASE_DIR/config.diff" | tr '\n' ' ')"
+        return
+    fi
+}
