@@ -221,6 +221,15 @@ frame_blits() {
     grep -c "ddraw_surface1_Blt .*src_rect $VIDEO_RECT, flags" "${1:-$PLAYER_DIR/trace.log}"
 }
 
+# no_frames SECONDS: no frame is blitted during that time (the screen may
+# be repainted black meanwhile, e.g. around a dialog).
+no_frames() {
+    local before
+    before=$(frame_blits)
+    sleep "$1"
+    [ "$(frame_blits)" = "$before" ]
+}
+
 # Seconds from the first to the last frame blit in the trace.
 blit_span() {
     grep "ddraw_surface1_Blt .*src_rect $VIDEO_RECT, flags" "${1:-$PLAYER_DIR/trace.log}" |
