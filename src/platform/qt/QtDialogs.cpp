@@ -38,6 +38,10 @@ QString fromLocal(const char* text) {
 // The templates' font: 8 points, about 11 pixels on a usual screen.
 QFont dialogFont() {
     QFont font = QApplication::font();
+    // Narrow sans-serif faces keep the texts within the templates' widths.
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Helvetica")});
     font.setPixelSize(11);
     return font;
 }
@@ -403,7 +407,11 @@ QToolBar* buildToolBar(ClientArea* client, const ToolBarParams& params,
     for (int i = 0; i < params.buttonCount; ++i) {
         const ToolButton& button = params.buttons[i];
         if (button.style & kTbStyleSep) {
-            toolBar->addSeparator();
+            // A separator is a gap; its image field holds its width (0: the
+            // usual 8 pixels).
+            auto* gap = new QWidget(toolBar);
+            gap->setFixedWidth(button.image > 0 ? button.image : 8);
+            toolBar->addWidget(gap);
             continue;
         }
         if (button.image < 0 || button.image >= params.imageCount) continue;

@@ -19,6 +19,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <cstdio>
 
 #include "resource_ids.h"
 
@@ -46,6 +47,22 @@ constexpr MenuItem kMenuItems[] = {
     {"Stop", IDM_STOP},   {"Stream", IDM_STREAM}, {"Save", IDM_SAVE},
     {"About", IDM_ABOUT}, {"Site", IDM_SITE},     {"Exit", IDM_EXIT},
 };
+
+// With OSTREL_TRACE_MESSAGES=1 every message that reaches the window
+// procedure is written to standard error (for finding out what the window
+// system told the player, and when).
+bool traceMessages() {
+    static const bool on = qEnvironmentVariableIntValue("OSTREL_TRACE_MESSAGES") == 1;
+    return on;
+}
+
+void trace(const char* how, std::uint32_t message, WParam wParam, LParam lParam) {
+    if (traceMessages()) {
+        std::fprintf(stderr, "ostrel: %s 0x%04x %#llx %#llx\n", how, message,
+                     static_cast<unsigned long long>(wParam),
+                     static_cast<unsigned long long>(lParam));
+    }
+}
 
 // Stand-ins for handles that are no widget of ours.
 struct Marker {
@@ -523,6 +540,8 @@ LResult WindowSystem::sendMessage(WindowHandle window, std::uint32_t message, WP
                                   LParam lParam) {
     // Messages reach the main window until it has been destroyed.
     if (!window || window != mainHandle() || !proc_ || destroyed_) return 0;
+    trace("send", message, wParam, lParam);
+    ++delivered_;
     return proc_(window, message, wParam, lParam);
 }
 
@@ -578,6 +597,7 @@ int WindowSystem::getMessage(Message& message) {
 
 void WindowSystem::translateAndDispatch(const Message& message) {
     if (message.window == mainHandle() && proc_ && !destroyed_) {
+        trace("dispatch", message.message, message.wParam, message.lParam);
         proc_(message.window, message.message, message.wParam, message.lParam);
     } else if (message.message == kWmDropFiles) {
         // Nobody will finish with these files.
@@ -586,7 +606,11 @@ void WindowSystem::translateAndDispatch(const Message& message) {
 }
 
 void WindowSystem::waitMessage() {
-    while (queue_.empty() && !quitPosted_)
+    // A message sent to the window while waiting (activation, a hand-over)
+    // may have given the loop work: the wait ends after it, as it does for
+    // a posted one.
+    std::uint64_t seen = delivered_;
+    while (queue_.empty() && !quitPosted_ && delivered_ == seen)
         processEvents(true);
 }
 

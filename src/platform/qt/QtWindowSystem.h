@@ -176,6 +176,7 @@ private:
     bool appActive_ = false;
 
     std::deque<Message> queue_;
+    std::uint64_t delivered_ = 0;  // messages sent to the window procedure
     bool quitPosted_ = false;
     int quitCode_ = 0;
     std::vector<QPointer<QWidget>> modal_;
