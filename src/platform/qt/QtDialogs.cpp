@@ -138,6 +138,9 @@ DialogBar::DialogBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {
     // A new bar stands at 0 of 0..100 until the dialog sets it up.
     setRange(0, 100);
     setValue(0);
+    // Right and left arrow keys step right and left (Qt's scroll bars turn
+    // them round by default).
+    setInvertedControls(false);
 }
 
 void DialogBar::wheelEvent(QWheelEvent* event) {
