@@ -22,3 +22,14 @@ ensure_packages() {
 
 # Packages of the core build and its unit tests.
 CORE_PACKAGES=(g++ cmake ninja-build libgtest-dev googletest clang libclang-rt-14-dev)
+
+# Packages of the Windows build, scripts/run --windows and the Wine end-to-end tests:
+# the cross compiler; Wine with what its recommends bring that the player uses (fonts, X
+# extensions, GL, GStreamer: the bad plugins demux MPEG-1 program streams, libav decodes);
+# a virtual screen, a sound server with a null sink, screenshots, test clips, the checks.
+WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 libwine fonts-wine
+    fonts-liberation libxrender1 libxrandr2 libxcursor1 libxi6 libxinerama1 libxcomposite1
+    libxfixes3 libxxf86vm1 libgl1 libgl1-mesa-dri libosmesa6 libgnutls30 libdbus-1-3
+    libasound2-plugins gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    gstreamer1.0-plugins-bad gstreamer1.0-libav xvfb xauth x11-apps ffmpeg pulseaudio
+    pulseaudio-utils python3 procps)

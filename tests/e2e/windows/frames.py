@@ -23,6 +23,7 @@ scaled to the area as the player's blit scales it.
 
 import math
 import os
+import struct
 import subprocess
 import sys
 
@@ -46,7 +47,41 @@ def clip_size(clip):
     return int(w), int(h)
 
 
+def read_xwd(path, x, y, w, h):
+    """The w x h area at x, y of an X window dump of 24 or 32 bits a pixel,
+    as rgb24 bytes; None for any other kind of dump."""
+    with open(path, "rb") as f:
+        data = f.read()
+    fields = struct.unpack(">25I", data[:100])
+    header_size, version, pixmap_format, depth, width, height = fields[:6]
+    byte_order, bits_per_pixel, bytes_per_line = fields[7], fields[11], fields[12]
+    masks = fields[14:17]
+    ncolors = fields[19]
+    if version != 7 or pixmap_format != 2 or bits_per_pixel not in (24, 32):
+        return None
+    if x < 0 or y < 0 or x + w > width or y + h > height:
+        raise SystemExit("frames.py: area %dx%d+%d+%d is off the %dx%d screen" % (w, h, x, y, width, height))
+    image = header_size + 12 * ncolors
+    step = bits_per_pixel // 8
+    order = "little" if byte_order == 0 else "big"
+    shifts = [(m & -m).bit_length() - 1 for m in masks]
+    out = bytearray()
+    for row in range(y, y + h):
+        start = image + row * bytes_per_line + x * step
+        line = data[start : start + w * step]
+        for i in range(0, len(line), step):
+            v = int.from_bytes(line[i : i + step], order)
+            out += bytes(((v & m) >> sh) & 0xFF for m, sh in zip(masks, shifts))
+    return bytes(out)
+
+
 def read_shot(path, x, y, w, h):
+    with open(path, "rb") as f:
+        is_xwd = f.read(8)[4:8] == b"\x00\x00\x00\x07"
+    if is_xwd:
+        area = read_xwd(path, x, y, w, h)
+        if area is not None:
+            return area
     return ffmpeg_rgb(["-i", path, "-frames:v", "1", "-vf", "crop=%d:%d:%d:%d" % (w, h, x, y)])
 
 

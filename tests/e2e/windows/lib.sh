@@ -127,7 +127,7 @@ read_window_rect() {
 
 shot() { xwd -root -silent >"$1"; }
 
-frames() { python3 "$E2E_DIR/frames.py" "$@"; }
+frames() { "$PYTHON" "$E2E_DIR/frames.py" "$@"; }
 
 # area_stats SHOT [TOP_SKIP]: "r g b luma spread" of the video area, leaving
 # out TOP_SKIP rows at its top (where the tool bar shows when no frame
@@ -184,7 +184,7 @@ frozen() {
 colour_of() {
     local r g b y spread
     read -r r g b y spread < <(area_stats "$1" 40)
-    python3 - "$r" "$g" "$b" "$spread" <<'EOF'
+    "$PYTHON" - "$r" "$g" "$b" "$spread" <<'EOF'
 import sys
 r, g, b, spread = map(float, sys.argv[1:5])
 names = {"black": (0, 0, 0), "red": (235, 16, 16), "green": (16, 200, 16),

@@ -5,7 +5,10 @@
 # wine_env_stop ends exactly the processes wine_env_start began.
 #
 # Source it from bash, then:
-#   wine_env_init WORKDIR         # private folders and environment, no process yet
+#   wine_env_init WORKDIR [--desktop]
+#                                 # private folders and environment, no process yet;
+#                                 # --desktop keeps the user's home, display and sound
+#                                 # server where there are any (only the prefix is private)
 #   wine_env_start                # PulseAudio + Xvfb (+ the prefix on first use)
 #   wine_env_run [-t SECONDS] EXE [ARGS...]   # exit status of the program
 #   wine_env_screenshot FILE.png  # the whole screen
@@ -48,24 +51,37 @@ _wine_env_wait_for() {
 
 wine_env_init() {
     local work=${1:?wine_env_init needs a work folder}
+    WINE_ENV_DESKTOP=0
+    [ "${2:-}" = --desktop ] && WINE_ENV_DESKTOP=1
     mkdir -p "$work" || return 1
     WINE_ENV_DIR=$(cd "$work" && pwd)
     mkdir -p "$WINE_ENV_DIR/home" "$WINE_ENV_DIR/xdg" "$WINE_ENV_DIR/logs"
     chmod 700 "$WINE_ENV_DIR/xdg"
-    export HOME="$WINE_ENV_DIR/home"
     export WINEPREFIX="$WINE_ENV_DIR/prefix"
     export WINEARCH=win64
     export WINEDLLOVERRIDES="mscoree,mshtml="
     export WINEDEBUG=${WINEDEBUG:--all}
+    WINE_ENV_PULSE_PID=
+    WINE_ENV_XVFB_PID=
+    if [ "$WINE_ENV_DESKTOP" = 1 ]; then
+        # The user's own session: their screen (if any) and sound server.
+        return 0
+    fi
+    export HOME="$WINE_ENV_DIR/home"
     export XDG_RUNTIME_DIR="$WINE_ENV_DIR/xdg"
     export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
     # Keep the desktop's own session out of it.
-    unset DBUS_SESSION_BUS_ADDRESS XAUTHORITY
-    WINE_ENV_PULSE_PID=
-    WINE_ENV_XVFB_PID=
+    unset DBUS_SESSION_BUS_ADDRESS XAUTHORITY DISPLAY
 }
 
 _wine_env_start_pulse() {
+    if [ "$WINE_ENV_DESKTOP" = 1 ]; then
+        # A desktop's sound server plays the sound aloud; without one, a
+        # private null sink stands in (without any output the player ends).
+        if pactl info >/dev/null 2>&1; then return 0; fi
+        export XDG_RUNTIME_DIR="$WINE_ENV_DIR/xdg"
+        export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+    fi
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
         --load=module-native-protocol-unix --load="module-null-sink sink_name=nullsink" \
         >"$WINE_ENV_DIR/logs/pulseaudio.log" 2>&1 &
@@ -78,6 +94,7 @@ _wine_env_start_pulse() {
 }
 
 _wine_env_start_xvfb() {
+    if [ "$WINE_ENV_DESKTOP" = 1 ] && [ -n "${DISPLAY:-}" ]; then return 0; fi
     local displayFile="$WINE_ENV_DIR/logs/display"
     rm -f "$displayFile"
     # -displayfd picks a free display number, so several worlds can run at once.
@@ -98,9 +115,12 @@ wine_env_setup_prefix() {
         _wine_env_log "creating Wine prefix in $WINEPREFIX"
         rm -rf "$WINEPREFIX"
         wineboot -i >"$WINE_ENV_DIR/logs/wineboot.log" 2>&1 && wineserver -w || return 1
-        # Without a window manager, Wine's managed windows stall each close by 2 s.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
-            >>"$WINE_ENV_DIR/logs/wineboot.log" 2>&1 || return 1
+        # Without a window manager, Wine's managed windows stall each close by
+        # 2 s; a desktop's window manager should frame and place them.
+        if [ "$WINE_ENV_DESKTOP" != 1 ]; then
+            wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+                >>"$WINE_ENV_DIR/logs/wineboot.log" 2>&1 || return 1
+        fi
         echo default >"$ready"
     fi
     local renderer=${WINE_ENV_D3D_RENDERER-gdi}
@@ -145,7 +165,8 @@ wine_env_run() {
 }
 
 wine_env_screenshot() {
-    xwd -root -silent | convert xwd:- "png:${1:?wine_env_screenshot needs a file}"
+    xwd -root -silent | ffmpeg -nostdin -v error -y -f xwd_pipe -i - -frames:v 1 \
+        "${1:?wine_env_screenshot needs a file}"
 }
 
 wine_env_winpath() {

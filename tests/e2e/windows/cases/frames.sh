@@ -14,7 +14,7 @@ check_frame() {
     best=${best#best=}
     [ "$best" = "$n" ] || fail "$(basename "$clip"): frame $best on screen, not frame $n ($report)" ||
         return
-    python3 - "$report" "$n" "$min" <<'EOF' || fail "$(basename "$clip") frame $n: $report" || return
+    "$PYTHON" - "$report" "$n" "$min" <<'EOF' || fail "$(basename "$clip") frame $n: $report" || return
 import re, sys
 report, n, low = sys.argv[1], int(sys.argv[2]), float(sys.argv[3])
 quality = {int(k): float(v) for k, v in re.findall(r"psnr\[(\d+)\]=([0-9.inf]+)", report)}
@@ -101,7 +101,8 @@ mpeg1_plays_through() {
     span=$(blit_span)
     note "$blits frames in $span s"
     ((blits >= 60 && blits <= 75)) || fail "$blits frames blitted, not 60 to 75" || return
-    awk -v s="$span" 'BEGIN { exit !(s >= 2.2 && s <= 3.6) }' ||
+    # Wine's MPEG-1 path paces its frames unevenly: 72 frames took 3.5 s.
+    awk -v s="$span" 'BEGIN { exit !(s >= 2.2 && s <= 4.5) }' ||
         fail "$blits frames took $span s" || return
     # The last frame shown is one of the clip's last, as ffmpeg decodes it.
     local report best
@@ -155,7 +156,7 @@ case_playlist_three_items() {
     done
     note "colours:$seq"
     [ "$seq" = " red green blue" ] || fail "items showed as:$seq" || return
-    [ "$(frame_blits)" = 75 ] || fail "$(frame_blits) frames blitted for three items of 25" || return
+    [ "$(frame_blits)" = 150 ] || fail "$(frame_blits) frames blitted for three items of 50" || return
 
     local dialog=" Stream settings" item
     drv command 40005 >/dev/null && drv find-dialog "$dialog" 10000 >/dev/null ||
@@ -178,10 +179,10 @@ case_playlist_three_items() {
     # OK on item 2 plays the second and the third item again.
     drv dialog-command "$dialog" 1 >/dev/null
     drv wait-dialog-gone "$dialog" 5000 >/dev/null || fail "OK did not close the dialog" || return
-    wait_colour green 6 || fail "item 2 did not play after OK (screen $LAST_COLOUR)" || return
-    wait_colour blue 6 || fail "item 3 did not follow item 2 (screen $LAST_COLOUR)" || return
+    wait_colour green 8 || fail "item 2 did not play after OK (screen $LAST_COLOUR)" || return
+    wait_colour blue 8 || fail "item 3 did not follow item 2 (screen $LAST_COLOUR)" || return
     sleep 1.5
-    [ "$(frame_blits)" = 125 ] || fail "$(frame_blits) frames blitted, not 75 + 50" || return
+    [ "$(frame_blits)" = 250 ] || fail "$(frame_blits) frames blitted, not 150 + 100" || return
     drv key 0x1B >/dev/null
     status=$(player_wait_exit 15) || fail "the player did not end on Escape" || return
     [ "$status" = 0 ] || fail "exit status $status after Escape" || return
