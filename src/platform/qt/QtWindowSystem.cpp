@@ -378,7 +378,7 @@ std::uint16_t WindowSystem::registerClass(const WindowClass& windowClass) {
 WindowHandle WindowSystem::createWindow(std::uint32_t exStyle, const char* className,
                                         const char* title, std::uint32_t style, int x, int y,
                                         int width, int height) {
-    if (!className || main_) return nullptr;
+    if (!className || main_ || !windowsAvailable_) return nullptr;
     auto found = classes_.find(className);
     if (found == classes_.end()) return nullptr;
     const WindowClass& windowClass = found->second.windowClass;

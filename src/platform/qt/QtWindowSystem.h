@@ -97,6 +97,9 @@ public:
     WindowSystem(const WindowSystem&) = delete;
     WindowSystem& operator=(const WindowSystem&) = delete;
 
+    // Without a display no window can be made (createWindow fails).
+    void setWindowsAvailable(bool available) { windowsAvailable_ = available; }
+
     // Window class and the one main window.
     std::uint16_t registerClass(const WindowClass& windowClass);
     WindowHandle createWindow(std::uint32_t exStyle, const char* className, const char* title,
@@ -170,6 +173,7 @@ private:
     WindowProc proc_ = nullptr;
     std::string className_;
     std::string title_;
+    bool windowsAvailable_ = true;
     bool creating_ = false;
     bool destroyed_ = false;
     QSize lastClientSize_;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -11,11 +12,35 @@
 #include "platform/qt/QtPaths.h"
 #include "platform/qt/QtPlatform.h"
 
+namespace {
+
+// Qt's own notes and warnings (fonts, runtime folder, desktop portals) are
+// not the player's to tell: a run that fails says so in one line of its own.
+// OSTREL_QT_MESSAGES=1 lets them through.
+void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg) return;
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+bool environmentSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     // Every argument is the player's: Qt is given none of them, so a clip
     // named like one of Qt's options still reaches the player.
     std::vector<std::string> arguments(argv + (argc > 0 ? 1 : argc), argv + argc);
     std::string commandLine = ostrel::platform::qt::joinCommandLine(arguments);
+
+    if (!environmentSet("OSTREL_QT_MESSAGES")) qInstallMessageHandler(quietQtMessages);
+    // Without any display a lone sound can still be played; a window cannot
+    // be made, and the run says so instead of Qt ending the process.
+    bool noDisplay = !environmentSet("DISPLAY") && !environmentSet("WAYLAND_DISPLAY") &&
+                     !environmentSet("QT_QPA_PLATFORM");
+    if (noDisplay) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
     int qtArgc = argc > 0 ? 1 : 0;
     char* qtArgv[] = {argc > 0 ? argv[0] : nullptr, nullptr};
@@ -29,10 +54,12 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     {
         ostrel::platform::qt::QtPlatform platform;
+        if (noDisplay) platform.windowSystem().setWindowsAvailable(false);
         ostrel::installPlatform(&platform);
         exitCode = ostrel::runPlayer(nullptr, commandLine.c_str());
         ostrel::installPlatform(nullptr);
     }
-    if (exitCode == 1) std::fprintf(stderr, "ostrel: %s\n", ostrel::failureText());
+    // One line saying what failed (the text names the player itself).
+    if (exitCode == 1) std::fprintf(stderr, "%s\n", ostrel::failureText());
     return exitCode;
 }

@@ -140,6 +140,15 @@ TEST_F(PlatformTest, SoundsThatCannotBePlayedAnswerFailure) {
     EXPECT_EQ(platform.playSound("#129", kSndAsync), 0);
 }
 
+TEST_F(PlatformTest, IntroSoundComesFromTheProgramsResources) {
+    // Started in the background: the call answers at once, the sound plays on.
+    EXPECT_EQ(platform.playSound("#129", kSndResource | kSndAsync), 1);
+    EXPECT_EQ(platform.sndPlaySound(nullptr, 0), 1);
+    // A second time uses the copy made the first time.
+    EXPECT_EQ(platform.playSound("#129", kSndResource | kSndAsync), 1);
+    EXPECT_EQ(platform.sndPlaySound(nullptr, 0), 1);
+}
+
 TEST_F(PlatformTest, DisplayObjectsDescribeTheScreenIn32BitRgb) {
     std::unique_ptr<DirectDrawFactory> factory;
     ASSERT_EQ(platform.createDirectDrawFactory(factory), kOk);
