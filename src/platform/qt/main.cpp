@@ -29,7 +29,7 @@ bool environmentSet(const char* name) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int runOnQt(int argc, char** argv) {
     // Every argument is the player's: Qt is given none of them, so a clip
     // named like one of Qt's options still reaches the player.
     std::vector<std::string> arguments(argv + (argc > 0 ? 1 : argc), argv + argc);
@@ -62,4 +62,12 @@ int main(int argc, char** argv) {
     // One line saying what failed (the text names the player itself).
     if (exitCode == 1) std::fprintf(stderr, "%s\n", ostrel::failureText());
     return exitCode;
+}
+
+int main(int argc, char** argv) {
+    int exitCode = runOnQt(argc, argv);
+    // A run that ended at a failed frame keeps its objects: the process end
+    // reclaims them, without the player's record being torn down after Qt.
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
 }
