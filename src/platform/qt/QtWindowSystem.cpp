@@ -356,14 +356,14 @@ std::uint32_t virtualKeyFor(int key) {
 WindowSystem::WindowSystem() {
     cursor_ = arrowCursor();
     appActive_ = QGuiApplication::applicationState() == Qt::ApplicationActive;
-    QObject::connect(qApp, &QGuiApplication::applicationStateChanged, qApp,
-                     [this](Qt::ApplicationState state) {
-                         applicationStateChanged(state == Qt::ApplicationActive);
-                     });
+    appState_ = QObject::connect(qApp, &QGuiApplication::applicationStateChanged, qApp,
+                                 [this](Qt::ApplicationState state) {
+                                     applicationStateChanged(state == Qt::ApplicationActive);
+                                 });
 }
 
 WindowSystem::~WindowSystem() {
-    QObject::disconnect(qApp, &QGuiApplication::applicationStateChanged, qApp, nullptr);
+    QObject::disconnect(appState_);
     delete main_.data();
 }
 

@@ -178,6 +178,7 @@ private:
     bool destroyed_ = false;
     QSize lastClientSize_;
     bool appActive_ = false;
+    QMetaObject::Connection appState_;
 
     std::deque<Message> queue_;
     std::uint64_t delivered_ = 0;  // messages sent to the window procedure

@@ -275,6 +275,22 @@ TEST_F(WindowSystemTest, ActivationIsSentAsActivateMessages) {
         [] { return (receivedOf(kWmActivate).back().wParam & 0xFFFF) == kWaInactive; }));
 }
 
+TEST_F(WindowSystemTest, ApplicationSwitchesAreSentAsActivateAppMessages) {
+    WindowHandle window = create();
+    test::processUntil([] { return false; }, 100);
+    received().clear();
+    // What the desktop tells Qt when the user turns to another program and back.
+    emit qApp->applicationStateChanged(Qt::ApplicationInactive);
+    emit qApp->applicationStateChanged(Qt::ApplicationHidden);
+    emit qApp->applicationStateChanged(Qt::ApplicationActive);
+    emit qApp->applicationStateChanged(Qt::ApplicationActive);
+    auto switches = receivedOf(kWmActivateApp);
+    ASSERT_EQ(switches.size(), 2u);
+    EXPECT_EQ(switches[0].wParam, 0u);
+    EXPECT_EQ(switches[1].wParam, 1u);
+    EXPECT_EQ(switches[0].window, window);
+}
+
 TEST_F(WindowSystemTest, QuitComesAfterEveryPostedMessage) {
     WindowHandle window = create();
     system.postMessage(window, kWmKeyDown, 0x41, 0);
