@@ -1,0 +1,176 @@
+# Frames reaching the window: with "-e N" the player shows frames 0..N of a
+# clip, each drawn once on the window, stops, and leaves frame N on the
+# screen, the very picture ffmpeg decodes there; "-s" with "-t" starts at the
+# frame asked for; a list of three items plays through and stands at the
+# first, which Start plays again.
+
+# stop_at CLIP N EXPECTED MIN_PSNR [ARGS...]: the player on CLIP with ARGS
+# and "-e N": N + 1 frames reach the window and no more, the picture comes
+# to rest on frame EXPECTED of the clip (at least MIN_PSNR dB against
+# ffmpeg's decode, and closer to it than to its neighbours), and Escape
+# then ends the player with status 0.
+stop_at() {
+    local clip=$1 n=$2 expected=$3 min=$4 status
+    shift 4
+    player_prepare "$(basename "$clip")-e$n" "MenuBar text" || fail "cannot prepare the player" || return
+    damage_start || fail "cannot watch the window's drawing" || return
+    player_launch "$clip" "$@" -e "$n"
+    wait_window || fail "-e $n: no player window" || return
+    wait_still 20 || fail "-e $n: the picture never came to rest" || return
+    check_frame "$STILL_SHOT" "$clip" "$expected" "$min" || return
+    press_escape
+    status=$(player_wait_exit 10) || fail "-e $n: the player did not end on Escape" || return
+    [ "$status" = 0 ] || fail "-e $n: exit status $status after Escape" || return
+    count_frames
+    damage_stop
+    note "$(basename "$clip") $* -e $n: $SHOWN frames drawn"
+    [ "$SHOWN" = $((n + 1)) ] || fail "$(basename "$clip") $* -e $n: $SHOWN frames reached the window, not $((n + 1))"
+}
+
+# every_frame CLIP MIN_PSNR MIDDLE: a stop after the first two frames (the
+# smallest limit: "-e 0" is refused), one in the middle, and the whole clip
+# (all 75 frames drawn, the last one left).
+every_frame() {
+    local clip="$MEDIA/$1"
+    stop_at "$clip" 1 1 "$2" && stop_at "$clip" "$3" "$3" "$2" && stop_at "$clip" 74 74 "$2"
+}
+
+# libmpv decodes with the same decoders as ffmpeg and converts to RGB the
+# same way: every clip's frames came out identical to ffmpeg's decode
+# (infinite PSNR) when this was written. Raw video must stay exact; the
+# others may drift a little with other library versions, while a neighbour
+# frame scores 39-46 dB.
+case_frames_rawvideo() {
+    every_frame clip-rawvideo.avi 99 37
+}
+case_frames_mjpeg() {
+    every_frame clip-mjpeg.avi 50 12
+}
+case_frames_mjpeg_noaudio() {
+    every_frame clip-mjpeg-noaudio.avi 50 33
+}
+case_frames_msmpeg4v2() {
+    every_frame clip-msmpeg4v2.avi 50 25
+}
+case_frames_mpeg4() {
+    every_frame clip-mpeg4.avi 50 49
+}
+case_frames_cinepak() {
+    every_frame clip-cinepak.avi 50 61
+}
+case_frames_mpg() {
+    every_frame clip.mpg 50 45
+}
+case_frames_dat() {
+    every_frame clip.dat 50 18
+}
+
+# covering_frame CLIP S T: the frame on screen after a start at frame S of
+# T: the player seeks to S / T of the clip's duration, and the frame shown
+# is the one covering that time. The MPEG-1 clip's video starts 11 ms after
+# its sound, which is where the file's time starts, so its frames stand
+# that much later than a multiple of 40 ms.
+covering_frame() {
+    ffprobe -v error -select_streams v:0 -show_entries format=start_time,duration:stream=start_time,r_frame_rate \
+        -of default=nw=1 "$1" | "$PY" -c '
+import sys
+from fractions import Fraction
+values = {}
+for line in sys.stdin:
+    key, _, value = line.strip().partition("=")
+    values.setdefault(key, []).append(value)
+rate = Fraction(values["r_frame_rate"][0])
+video_start, file_start = float(values["start_time"][0]), float(values["start_time"][-1])
+seek = int(sys.argv[1]) * float(values["duration"][0]) / int(sys.argv[2])
+print(int((seek - (video_start - file_start)) * rate + 1e-6))' "$2" "$3"
+}
+
+# "-s 30 -t 75" seeks to frame 30 of 75 before playing; "-e 4" then shows
+# frames 30..34 and stops on frame 34.
+case_start_frame() {
+    local clip first min
+    for clip in clip-rawvideo.avi clip-mjpeg.avi clip.mpg; do
+        first=$(covering_frame "$MEDIA/$clip" 30 75) || fail "cannot read the clip's times" || return
+        note "$clip: -s 30 -t 75 starts at frame $first"
+        [ "$clip" = clip.mpg ] || [ "$first" = 30 ] || fail "$clip: frame 30 should cover 1.2 s" || return
+        min=50
+        [ "$clip" = clip-rawvideo.avi ] && min=99
+        stop_at "$MEDIA/$clip" 4 $((first + 4)) "$min" -s 30 -t 75 || return
+    done
+    stop_at "$MEDIA/clip-cinepak.avi" 9 69 50 -s 60 -t 75
+}
+
+# "-e 5" shows six frames: frame 5 stays, frame 6 never comes, also a
+# second later.
+case_end_frame_shows_six_frames() {
+    local status
+    player_prepare six "MenuBar text" || fail "cannot prepare the player" || return
+    damage_start || fail "cannot watch the window's drawing" || return
+    player_launch "$MEDIA/clip-mjpeg.avi" -e 5
+    wait_window || fail "no player window" || return
+    wait_still 20 || fail "the picture never came to rest" || return
+    check_frame "$STILL_SHOT" "$MEDIA/clip-mjpeg.avi" 5 50 || return
+    sleep 1
+    count_frames
+    [ "$SHOWN" = 6 ] || fail "$SHOWN frames reached the window, not 6" || return
+    # Six frames at 25 a second: the clip's own pace.
+    awk -v a="$FIRST_FRAME_AT" -v b="$LAST_FRAME_AT" 'BEGIN { d = b - a; exit !(d >= 0.15 && d <= 0.35) }' ||
+        fail "six frames took $(awk -v a="$FIRST_FRAME_AT" -v b="$LAST_FRAME_AT" 'BEGIN { print b - a }') s, not 0.2 s" || return
+    player_alive || fail "the player ended after the last frame" || return
+    press_escape
+    status=$(player_wait_exit 10) || fail "the player did not end on Escape" || return
+    [ "$status" = 0 ] || fail "exit status $status after Escape"
+}
+
+# colour_sequence SECONDS: the flat colours the video area takes, each
+# noted once when it changes, until it has rested on blue for a second;
+# SEQUENCE.
+colour_sequence() {
+    local tries=$(($1 * 8)) seen last="" quiet=0
+    SEQUENCE=
+    while ((tries-- > 0)); do
+        seen=$(colour_now)
+        if [ "$seen" != "$last" ] && [ "$seen" != mixed ] && [ "$seen" != black ]; then
+            SEQUENCE="$SEQUENCE $seen"
+            last=$seen
+            quiet=0
+        else
+            quiet=$((quiet + 1))
+        fi
+        [ "$last" = blue ] && ((quiet >= 8)) && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Three items from the configuration play one after the other, every frame
+# drawn, then the player stands at the first item with the last picture
+# left; Start (from the menu bar) plays the list again from item 1.
+case_playlist_three_items() {
+    local status
+    player_prepare three "MenuBar text" "FileName $MEDIA/solid-red.avi" \
+        "FileName $MEDIA/solid-green.avi" "FileName $MEDIA/solid-blue.avi" ||
+        fail "cannot prepare the player" || return
+    damage_start || fail "cannot watch the window's drawing" || return
+    player_launch
+    wait_window || fail "no player window" || return
+    colour_sequence 10 || fail "the list never came to rest on blue (seen:$SEQUENCE)" || return
+    note "colours:$SEQUENCE"
+    [ "$SEQUENCE" = " red green blue" ] || fail "the items showed as:$SEQUENCE" || return
+    count_frames
+    [ "$SHOWN" = 75 ] || fail "$SHOWN frames reached the window for three items of 25" || return
+    sleep 1
+    count_frames
+    [ "$SHOWN" = 75 ] || fail "frames kept coming after the list had ended ($SHOWN)" || return
+    [ "$(colour_now)" = blue ] || fail "the last picture did not stay" || return
+    player_alive || fail "the player ended with its list" || return
+
+    menu_command Start
+    wait_colour red 3 || fail "Start after the list did not play item 1 (screen $LAST_COLOUR)" || return
+    colour_sequence 10 || fail "the second round never came to rest on blue" || return
+    count_frames
+    [ "$SHOWN" = 150 ] || fail "$SHOWN frames reached the window after two rounds, not 150" || return
+    press_escape
+    status=$(player_wait_exit 10) || fail "the player did not end on Escape" || return
+    [ "$status" = 0 ] || fail "exit status $status after Escape"
+}
