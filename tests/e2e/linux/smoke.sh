@@ -6,7 +6,7 @@
 #
 # PLAYER is the built `ostrel`. It is copied into a private folder first, so the
 # configuration it writes (ostrel.cfg beside the program) lands there and not in the build.
-# Needs xvfb-run, xdotool and ffmpeg. Audio goes nowhere (OSTREL_AUDIO_OUT=null).
+# Needs Xvfb, xdotool and ffmpeg. Audio goes nowhere (OSTREL_AUDIO_OUT=null).
 set -euo pipefail
 
 fail() {
@@ -50,11 +50,6 @@ run_inside() {
     fi
 }
 
-if [ "${1:-}" = "--inside" ]; then
-    run_inside "$2"
-    exit 0
-fi
-
 [ $# -eq 1 ] || { echo "usage: $0 PLAYER" >&2; exit 2; }
 player=$(readlink -f "$1")
 [ -x "$player" ] || { echo "$0: no player at $1" >&2; exit 2; }
@@ -72,7 +67,18 @@ ffmpeg -nostdin -hide_banner -loglevel error -y \
     -f lavfi -i sine=frequency=440:sample_rate=44100:duration=3 \
     -c:v mjpeg -pix_fmt yuvj420p -q:v 3 -c:a pcm_s16le -ac 1 "$work/media/clip.avi"
 
-xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" --inside "$work"
+# A virtual display of our own: Xvfb picks a free display number itself and writes it once
+# it accepts clients (no race with other tests starting displays at the same time).
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    kill -0 "$xvfb" 2>/dev/null || break
+    sleep 0.1
+done
+[ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; fail "the virtual display did not start"; }
+DISPLAY=":$(head -1 "$work/display")" run_inside "$work"
 
 config="$work/bin/ostrel.cfg"
 [ -f "$config" ] || fail "no configuration written beside the player"
