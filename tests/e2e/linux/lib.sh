@@ -204,13 +204,16 @@ colour_now() {
     screen colour "$file" 0 "$VIDEO_TOP" "$WIN_W" "$((WIN_H - VIDEO_TOP))"
 }
 
-# wait_colour NAME SECONDS: the video area turns to that flat colour.
+# wait_colour NAME SECONDS: the video area turns to that flat colour
+# within SECONDS (a decimal number); LAST_COLOUR is what it showed last.
 wait_colour() {
-    local tries=$(($2 * 8)) seen
-    while ((tries-- > 0)); do
+    local until seen
+    until=$(($(date +%s%N) + $(awk -v s="$2" 'BEGIN { printf "%d", s * 1000 }') * 1000000))
+    while :; do
         seen=$(colour_now)
         [ "$seen" = "$1" ] && return 0
-        sleep 0.1
+        (($(date +%s%N) < until)) || break
+        sleep 0.05
     done
     LAST_COLOUR=$seen
     return 1

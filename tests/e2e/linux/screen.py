@@ -14,8 +14,9 @@ frames reached the window.
   screen.py colour SHOT X Y W H          flat colour name, else "mixed"
   screen.py diff SHOT1 SHOT2 X Y W H     RMS difference of the two areas
   screen.py ink SHOT X Y W H             share of dark, blue and bright pixels
-  screen.py thumb SHOT X Y W H           a horizontal scroll bar's thumb as a
-                                         share of its way, 0..1
+  screen.py thumb SHOT X Y W H           a horizontal scroll bar's thumb: share
+                                         of its way (0..1), its centre, and the
+                                         trough's ends (x in the bar)
   screen.py damage LOG                   notes every drawing on every window
                                          until stopped (SIGTERM)
   screen.py flushes LOG W H TOP          pictures put on a W x H window below
@@ -277,7 +278,7 @@ def cmd_thumb(shot, x, y, w, h):
     thumb_left, thumb_width = a - 1, b - a + 3
     travel = (right - left) - (thumb_width - 1)
     share = 0.0 if travel <= 0 else (thumb_left - left) / travel
-    print("%.3f" % min(1.0, max(0.0, share)))
+    print("%.3f %d %d %d" % (min(1.0, max(0.0, share)), thumb_left + thumb_width // 2, left, right))
     return 0
 
 
