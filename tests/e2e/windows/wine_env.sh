@@ -115,13 +115,21 @@ wine_env_setup_prefix() {
         _wine_env_log "creating Wine prefix in $WINEPREFIX"
         rm -rf "$WINEPREFIX"
         wineboot -i >"$WINE_ENV_DIR/logs/wineboot.log" 2>&1 && wineserver -w || return 1
-        # Without a window manager, Wine's managed windows stall each close by
-        # 2 s; a desktop's window manager should frame and place them.
-        if [ "$WINE_ENV_DESKTOP" != 1 ]; then
-            wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
-                >>"$WINE_ENV_DIR/logs/wineboot.log" 2>&1 || return 1
-        fi
         echo default >"$ready"
+    fi
+    # Without a window manager (our own screen), Wine's managed windows have
+    # no frame and stall each close by 2 s; on a desktop, its window manager
+    # frames and places them.
+    local managed=default
+    [ -n "$WINE_ENV_XVFB_PID" ] && managed=N
+    if [ "$(cat "$WINEPREFIX/.ostrel-managed" 2>/dev/null)" != "$managed" ]; then
+        if [ "$managed" = N ]; then
+            wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+        else
+            wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f
+        fi >>"$WINE_ENV_DIR/logs/wineboot.log" 2>&1
+        wineserver -w
+        echo "$managed" >"$WINEPREFIX/.ostrel-managed"
     fi
     local renderer=${WINE_ENV_D3D_RENDERER-gdi}
     [ -n "$renderer" ] || renderer=default
@@ -165,8 +173,9 @@ wine_env_run() {
 }
 
 wine_env_screenshot() {
-    xwd -root -silent | ffmpeg -nostdin -v error -y -f xwd_pipe -i - -frames:v 1 \
-        "${1:?wine_env_screenshot needs a file}"
+    local dump="$WINE_ENV_DIR/logs/screen.xwd"
+    xwd -root -silent -out "$dump" &&
+        ffmpeg -nostdin -v error -y -i "$dump" -frames:v 1 "${1:?wine_env_screenshot needs a file}"
 }
 
 wine_env_winpath() {
