@@ -104,7 +104,7 @@ case_cleanup() {
         # Wine server afresh (all Wine programs here are the tests' own).
         wineserver -k >/dev/null 2>&1
         wineserver -w >/dev/null 2>&1
-        wineserver -p 60
+        wineserver -p 60 </dev/null >/dev/null 2>&1
     fi
 }
 

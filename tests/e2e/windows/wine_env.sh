@@ -151,7 +151,8 @@ wine_env_start() {
     _wine_env_start_xvfb || { wine_env_stop; return 1; }
     wine_env_setup_prefix || { _wine_env_log "prefix setup failed"; wine_env_stop; return 1; }
     # Keep one server between the runs of a test instead of one per program.
-    wineserver -p 60
+    # It outlives this call: it must not hold the caller's output open.
+    wineserver -p 60 </dev/null >/dev/null 2>&1
 }
 
 # Runs a Windows program; its output comes with Unix line ends, line by line
