@@ -138,6 +138,17 @@ area_stats() {
         sed 's/[a-z]*=//g'
 }
 
+# The rows at the top of the video area where the tool bar shows whenever no
+# frame covers it: left out where a changing or resting picture is looked
+# for, so that the tool bar's own painting is not taken for one.
+TOOLBAR_ROWS=40
+
+# picture_diff A B: "RMS-difference spread" of two shots' video areas below
+# the tool bar rows (spread: how far B is from one flat colour).
+picture_diff() {
+    frames diff "$1" "$2" "$AREA_X" $((AREA_Y + TOOLBAR_ROWS)) "$AREA_W" $((AREA_H - TOOLBAR_ROWS))
+}
+
 # wait_still SECONDS: the video area shows a picture (not one flat colour)
 # that did not change over a quarter of a second; STILL_SHOT is it.
 wait_still() {
@@ -146,7 +157,7 @@ wait_still() {
     while ((tries-- > 0)); do
         sleep 0.25
         shot "$cur"
-        read -r d spread < <(frames diff "$prev" "$cur" "$AREA_X" "$AREA_Y" "$AREA_W" "$AREA_H")
+        read -r d spread < <(picture_diff "$prev" "$cur")
         if [ "$d" = 0.00 ] && [ "${spread%.*}" -ge 20 ]; then
             STILL_SHOT="$CASE_DIR/still.xwd"
             mv "$cur" "$STILL_SHOT"
@@ -157,15 +168,26 @@ wait_still() {
     return 1
 }
 
-# moving: two shots of the video area half a second apart differ.
+# moving: two shots of the video area half a second apart differ, and show
+# a picture.
 moving() {
     local d spread
     shot "$CASE_DIR/move-a.xwd"
     sleep 0.5
     shot "$CASE_DIR/move-b.xwd"
-    read -r d spread < <(frames diff "$CASE_DIR/move-a.xwd" "$CASE_DIR/move-b.xwd" \
-        "$AREA_X" "$AREA_Y" "$AREA_W" "$AREA_H")
-    [ "$d" != 0.00 ]
+    read -r d spread < <(picture_diff "$CASE_DIR/move-a.xwd" "$CASE_DIR/move-b.xwd")
+    [ "$d" != 0.00 ] && [ "${spread%.*}" -ge 20 ]
+}
+
+# wait_moving SECONDS: the picture starts to change within that time (the
+# first item of a fresh Wine world takes a while: GStreamer scans its
+# plugins once).
+wait_moving() {
+    local deadline=$((SECONDS + $1))
+    while ((SECONDS < deadline)); do
+        moving && return 0
+    done
+    return 1
 }
 
 # frozen SECONDS: two shots SECONDS apart are the same and show a picture.
@@ -174,8 +196,7 @@ frozen() {
     shot "$CASE_DIR/frozen-a.xwd"
     sleep "$1"
     shot "$CASE_DIR/frozen-b.xwd"
-    read -r d spread < <(frames diff "$CASE_DIR/frozen-a.xwd" "$CASE_DIR/frozen-b.xwd" \
-        "$AREA_X" "$AREA_Y" "$AREA_W" "$AREA_H")
+    read -r d spread < <(picture_diff "$CASE_DIR/frozen-a.xwd" "$CASE_DIR/frozen-b.xwd")
     [ "$d" = 0.00 ] && [ "${spread%.*}" -ge 20 ]
 }
 
@@ -183,7 +204,7 @@ frozen() {
 # the tool bar's rows (black, red, green, blue, magenta), else "mixed".
 colour_of() {
     local r g b y spread
-    read -r r g b y spread < <(area_stats "$1" 40)
+    read -r r g b y spread < <(area_stats "$1" "$TOOLBAR_ROWS")
     "$PYTHON" - "$r" "$g" "$b" "$spread" <<'EOF'
 import sys
 r, g, b, spread = map(float, sys.argv[1:5])

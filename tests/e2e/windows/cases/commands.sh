@@ -20,16 +20,14 @@ case_commands_pause_start_stream() {
     player_prepare commands
     PLAYER_TRACE=$TRACE_PLAYBACK player_launch "$(winpath "$MEDIA/long.avi")"
     wait_window || fail "no player window" || return
-    sleep 1
-    moving || fail "the clip does not play" || return
+    wait_moving 20 || fail "the clip does not play" || return
 
     drv command 40003 >/dev/null
     sleep 0.3
     frozen 1 || fail "Pause did not stop the picture" || return
     drv command 40003 >/dev/null
     drv command 40002 >/dev/null
-    sleep 0.3
-    moving || fail "Start after Pause did not go on" || return
+    wait_moving 5 || fail "Start after Pause did not go on" || return
 
     # Stream: the dialog opens on the paused stream's position, the volume
     # found at start (full) and item 1; with one item the arrows keep 1.
@@ -87,8 +85,7 @@ case_commands_pause_start_stream() {
     before=$(frame_blits)
     drv dialog-command "$SETTINGS" 1 >/dev/null
     drv wait-dialog-gone "$SETTINGS" 5000 >/dev/null || fail "OK did not close the dialog" || return
-    sleep 0.3
-    moving || fail "playback did not go on after the dialog" || return
+    wait_moving 5 || fail "playback did not go on after the dialog" || return
     # From the middle of the 300 frames to the end: the second half.
     wait_still 15 || fail "the clip did not come to its end" || return
     after=$(($(frame_blits) - before))
@@ -101,8 +98,7 @@ case_commands_pause_start_stream() {
     sleep 0.3
     no_frames 1 || fail "frames came after Stop" || return
     drv command 40002 >/dev/null
-    sleep 0.5
-    moving || fail "Start after Stop did not play" || return
+    wait_moving 5 || fail "Start after Stop did not play" || return
     ended_with 0 || return
     [ "$(volumes_set | tail -n 1)" = ffffffff ] ||
         fail "the volume found at start was not given back at the end" || return
@@ -113,8 +109,7 @@ case_commands_about_save_site() {
     player_prepare about
     PLAYER_TRACE=$TRACE_PLAYBACK player_launch "$(winpath "$MEDIA/long.avi")"
     wait_window || fail "no player window" || return
-    sleep 1
-    moving || fail "the clip does not play" || return
+    wait_moving 20 || fail "the clip does not play" || return
 
     drv command 40010 >/dev/null
     drv find-dialog "$ABOUT" 10000 >/dev/null || fail "the about dialog did not open" || return
@@ -136,8 +131,7 @@ case_commands_about_save_site() {
         return
     drv dialog-command "$ABOUT" 1 >/dev/null
     drv wait-dialog-gone "$ABOUT" 5000 >/dev/null || fail "OK did not close the about dialog" || return
-    sleep 0.3
-    moving || fail "playback did not go on after the about dialog" || return
+    wait_moving 5 || fail "playback did not go on after the about dialog" || return
 
     # Save writes the file while the player goes on.
     [ ! -e "$PLAYER_DIR/ostrel.cfg" ] || fail "a configuration was there before Save" || return
@@ -159,8 +153,7 @@ case_commands_open_and_drop() {
     player_prepare open
     player_launch "$(winpath "$MEDIA/long.avi")"
     wait_window || fail "no player window" || return
-    sleep 1
-    moving || fail "the clip does not play" || return
+    wait_moving 20 || fail "the clip does not play" || return
 
     # Open, cancelled: the window turns black, the player goes on.
     drv command 40001 >/dev/null

@@ -112,8 +112,7 @@ mpeg1_plays_through() {
     best=${best#best=}
     ((best >= blits - 4 && best <= 74)) || fail "frame $best on screen after $blits frames" || return
     drv command 40002 >/dev/null || fail "cannot send Start" || return
-    sleep 1
-    moving || fail "Start after the end did not play the item again" || return
+    wait_moving 5 || fail "Start after the end did not play the item again" || return
     wait_still 15 || fail "the second playing never came to rest" || return
     again=$(($(frame_blits) - blits))
     ((again >= 60)) || fail "Start after the end played $again frames" || return
