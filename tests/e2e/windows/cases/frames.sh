@@ -88,6 +88,22 @@ case_end_frame_shows_six_frames() {
     stop_at_frame rawvideo 5 99 && stop_at_frame mjpeg 5 48
 }
 
+# "-s 10 -t 75 -e 5": the item starts at frame 10 (its time found from the
+# 75 frames of the clip) and six frames are shown, 10 to 15.
+case_start_frame_seeks_exactly() {
+    local clip="$MEDIA/clip-rawvideo.avi" blits status
+    player_prepare start-10
+    PLAYER_TRACE=$TRACE_PLAYBACK player_launch "$(winpath "$clip")" -s 10 -t 75 -e 5
+    wait_window || fail "no player window" || return
+    wait_still 25 || fail "the picture never came to rest" || return
+    check_frame "$STILL_SHOT" "$clip" 15 99 || return
+    blits=$(frame_blits)
+    [ "$blits" = 6 ] || fail "$blits frames blitted, not 6" || return
+    drv key 0x1B >/dev/null
+    status=$(player_wait_exit 15) || fail "the player did not end on Escape" || return
+    [ "$status" = 0 ] || fail "exit status $status after Escape" || return
+}
+
 # mpeg1_plays_through EXT: the MPEG-1 program stream plays to its end
 # (Wine's demuxer drops a few of the last frames), the player then stands
 # at its one item, and Start plays that item again from its beginning.
