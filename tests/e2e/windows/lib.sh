@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers of the end-to-end cases: start the real ostrel.exe in a folder of
 # its own, drive it, look at the screen and at what it wrote. Sourced by
 # run_all.sh after wine_env.sh; every wait here has a time limit.

@@ -11,7 +11,8 @@
 # -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake && cmake --build
 # BUILD_DIR). The driver, the clips and the Wine world are made under
 # BUILD_DIR once and reused; E2E_WORK chooses another place for the Wine
-# world and the cases' folders. CASE names (or prefixes) run only those.
+# world and the cases' folders, E2E_MEDIA for the clips (both may outlive a
+# build folder that is made afresh). CASE names (or prefixes) run only those.
 #
 # Prints "PASS name" or "FAIL name: why" per case, then "N passed, M
 # failed"; exits 1 when a case failed, 2 when the world could not be set up.
@@ -25,7 +26,7 @@ shift
 ONLY=("$@")
 EXE="$BUILD/ostrel.exe"
 WORK=${E2E_WORK:-$BUILD/e2e-windows}
-MEDIA="$BUILD/e2e-media"
+MEDIA=${E2E_MEDIA:-$BUILD/e2e-media}
 TOOLS="$BUILD/e2e-driver"
 DRIVER="$TOOLS/ostrel_driver.exe"
 OFFLINE_URL_DLL="$TOOLS/url.dll"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The nine commands as the menu and the tool bar send them, on a playing
 # 12 s clip: Pause, Start, Stream (its dialog read back and driven, the
 # volume reaching the wave output), About, Save, Site, Open (cancelled and

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The configuration file beside the executable: Escape and Exit write it in
 # the player's fixed layout with the window's placement, a read-only one
 # stays as it is.

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Items that cannot be played: a folder shows the one message the player
 # has, "Codec problem"; a missing item or a bad option ends the run with
 # status 1 before any window.

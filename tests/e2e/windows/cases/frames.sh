@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Frames reaching the window: every frame of each AVI codec is blitted, the
 # one left on screen is the one ffmpeg decodes at that place, "-e" stops
 # exactly after its frame; MPEG-1 plays through; a playlist plays in order.

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # One player at a time: a second start hands its command line to the
 # running one and ends; a lone sound plays without any window.
 
@@ -63,7 +64,7 @@ case_second_start_missing_path_ends_player() {
 # with no window at any time, then the configuration is saved (the menu bar
 # mode still the configured one, the placement the stored one).
 case_lone_wav_plays_without_window() {
-    local status seen=0 started done took deadline=$((SECONDS + 40))
+    local status seen=0 started finished took deadline=$((SECONDS + 40))
     player_prepare wav
     PLAYER_TRACE="-all,trace+winmm,+timestamp" player_launch "$(winpath "$MEDIA/tone.wav")"
     while [ ! -s "$PLAYER_DIR/status" ]; do
@@ -77,9 +78,9 @@ case_lone_wav_plays_without_window() {
     grep -q "MULTIMEDIA_PlaySound .*fdwSound=00000000" "$PLAYER_DIR/trace.log" ||
         fail "the sound was not played synchronously" || return
     started=$(grep -m 1 "MULTIMEDIA_PlaySound" "$PLAYER_DIR/trace.log" | cut -d: -f1)
-    done=$(grep -m 1 "proc_PlaySound Done playing" "$PLAYER_DIR/trace.log" | cut -d: -f1)
-    [ -n "$started" ] && [ -n "$done" ] || fail "no sound played" || return
-    took=$(awk -v a="$started" -v b="$done" 'BEGIN { printf "%.2f", b - a }')
+    finished=$(grep -m 1 "proc_PlaySound Done playing" "$PLAYER_DIR/trace.log" | cut -d: -f1)
+    [ -n "$started" ] && [ -n "$finished" ] || fail "no sound played" || return
+    took=$(awk -v a="$started" -v b="$finished" 'BEGIN { printf "%.2f", b - a }')
     note "the 2 s sound played for $took s (Wine's audio start included)"
     # 2 s of sound; Wine's PulseAudio output adds up to 1.7 s at its start.
     awk -v t="$took" 'BEGIN { exit !(t >= 1.95 && t <= 4.5) }' ||
