@@ -164,6 +164,9 @@ case_commands_open_and_drop() {
         return
     wait_colour black 5 || fail "after a cancelled Open the window shows $LAST_COLOUR" || return
     drv is-window >/dev/null || fail "the player ended after a cancelled Open" || return
+    # The item was kept: Start sets it up again.
+    drv command 40002 >/dev/null
+    wait_moving 10 || fail "Start after a cancelled Open did not play the item" || return
 
     # Open, a clip chosen: it plays.
     drv command 40001 >/dev/null

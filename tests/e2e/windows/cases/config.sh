@@ -97,3 +97,29 @@ case_config_read_only_stays() {
     [ "$before" = "$after" ] || fail "the read-only configuration was rewritten" || return
     [ ! -e "$PLAYER_DIR/ostrel.cfg.new" ] || fail "a temporary file was left beside the configuration"
 }
+
+# MenuBar none with "-fs": a window without caption or border at the
+# configured place (its client area is the whole window but for the menu
+# bar, which comes with the window class in every mode); Escape keeps the
+# stored placement and writes FullScreen no. MenuBar none alone gives a
+# frame (see config_exit_writes_what_was_read).
+case_config_borderless_full_screen() {
+    local status
+    player_prepare borderless
+    printf 'MenuBar none\r\nXCoord 100\r\nYCoord 90\r\nWidth 400\r\nHeight 300\r\n' \
+        >"$PLAYER_DIR/ostrel.cfg"
+    player_launch "$(winpath "$MEDIA/clip-mjpeg.avi")" -fs -e 5
+    wait_window || fail "no player window" || return
+    read_window_rect || fail "cannot read the window rectangle" || return
+    [ "$WIN_L $WIN_T $WIN_R $WIN_B" = "100 90 500 390" ] ||
+        fail "the window sits at $WIN_L $WIN_T $WIN_R $WIN_B, not at 100,90 400x300" || return
+    # Left, right and bottom edges are the window's; above it only the menu.
+    ((AREA_X == 100 && AREA_W == 400 && AREA_Y + AREA_H == 390 && AREA_Y - 90 < 30)) ||
+        fail "the client area is $AREA: the window has a frame or a caption" || return
+    wait_still 20 || fail "the clip did not come to rest" || return
+    drv key 0x1B >/dev/null
+    status=$(player_wait_exit 15) || fail "the player did not end on Escape" || return
+    [ "$status" = 0 ] || fail "exit status $status after Escape" || return
+    check_config "$PLAYER_DIR/ostrel.cfg" none none ostrel.org/products.html ostrel.org \
+        no no yes text no 100 90 400 300
+}

@@ -40,6 +40,12 @@ case_second_start_hands_over_clip() {
     [ -z "$(cat "$PLAYER_DIR/status" 2>/dev/null)" ] || fail "the running player ended" || return
     wait_colour magenta 2 || fail "an empty second start changed the picture" || return
 
+    # A sound handed over blacks the video area and plays; the player goes on.
+    second_start sound 30 "$(winpath "$MEDIA/tone.wav")"
+    [ "$SECOND_STATUS" = 0 ] || fail "handing over a sound ended with status $SECOND_STATUS" || return
+    wait_colour black 5 || fail "a handed-over sound left the screen $LAST_COLOUR" || return
+    drv is-window >/dev/null || fail "a handed-over sound ended the player" || return
+
     drv key 0x1B >/dev/null
     status=$(player_wait_exit 15) || fail "the player did not end on Escape" || return
     [ "$status" = 0 ] || fail "exit status $status after Escape" || return
