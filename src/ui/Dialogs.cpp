@@ -1,6 +1,6 @@
 #include "ui/Dialogs.h"
 
-#include <string>
+#include <cstdio>
 
 #include "app/PlayerState.h"
 #include "playback/Volume.h"
@@ -37,8 +37,9 @@ void centreOnMainWindow(DialogView& dialog, int width, int height) {
 }
 
 void showItemNumber(DialogView& dialog) {
-    std::string text = " " + std::to_string(state.selectedItem);
-    dialog.setItemText(kIdItemNumber, text.c_str());
+    char text[16];
+    std::snprintf(text, sizeof text, " %d", state.selectedItem);
+    dialog.setItemText(kIdItemNumber, text);
 }
 
 void applyVolume() {
