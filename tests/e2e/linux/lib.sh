@@ -66,7 +66,6 @@ player_launch() {
     ) &
     PLAYER_PID=$!
     CASE_PIDS+=("$PLAYER_PID")
-    LAUNCHED_AT=$(date +%s%N)
 }
 
 # The player process itself (the wrapper's grandchild), once it runs.
@@ -222,10 +221,11 @@ wait_colour() {
 # --- Frames that reached the window ----------------------------------------------
 
 # damage_start: from now on every drawing on every new window is noted
-# (the X server's DAMAGE reports), until damage_stop.
+# (the X server's DAMAGE reports), and each frame's band rows read back,
+# until damage_stop.
 damage_start() {
     DAMAGE_LOG="$CASE_DIR/damage-$(date +%s%N).log"
-    "$PY" "$E2E_DIR/screen.py" damage "$DAMAGE_LOG" &
+    "$PY" "$E2E_DIR/screen.py" damage "$DAMAGE_LOG" "$MENU_H" &
     DAMAGE_PID=$!
     CASE_PIDS+=("$DAMAGE_PID")
     local tries=50
@@ -247,6 +247,16 @@ damage_stop() {
 # (seconds since the epoch).
 count_frames() {
     read -r SHOWN FIRST_FRAME_AT LAST_FRAME_AT < <(screen flushes "$DAMAGE_LOG" "$WIN_W" "$WIN_H" "$VIDEO_TOP")
+}
+
+# check_sequence CLIP FIRST COUNT: the frames drawn were frames FIRST,
+# FIRST + 1, ... of CLIP, COUNT of them, none left out, none twice.
+check_sequence() {
+    local seen
+    seen=$(screen sequence "$DAMAGE_LOG" "$1" "$2" "$3")
+    local status=$?
+    note "$(basename "$1") frames drawn: $seen"
+    [ "$status" = 0 ] || fail "$(basename "$1"): frames drawn were $seen, not $2 to $(($2 + $3 - 1))"
 }
 
 # --- The configuration file ----------------------------------------------------

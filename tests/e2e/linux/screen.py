@@ -17,8 +17,12 @@ frames reached the window.
   screen.py thumb SHOT X Y W H           a horizontal scroll bar's thumb: share
                                          of its way (0..1), its centre, and the
                                          trough's ends (x in the bar)
-  screen.py damage LOG                   notes every drawing on every window
-                                         until stopped (SIGTERM)
+  screen.py damage LOG [MENU_H]          notes every drawing on every window
+                                         until stopped (SIGTERM); with MENU_H
+                                         reads each frame's band rows back
+  screen.py sequence LOG CLIP FIRST COUNT
+                                         the frames those rows show are FIRST,
+                                         FIRST + 1, ... (COUNT of them)
   screen.py flushes LOG W H TOP          pictures put on a W x H window below
                                          row TOP: count, first, last time
 
@@ -282,9 +286,20 @@ def cmd_thumb(shot, x, y, w, h):
     return 0
 
 
-def cmd_damage(log):
+def band_rows(client_h):
+    """Rows of the test pattern's scrolling band in a client area that high."""
+    return int(BAND_TOP * client_h), int(BAND_BOTTOM * client_h)
+
+
+def cmd_damage(log, menu_h=None):
     """Every drawing the X server reports on any window created from now on:
-    "TIME damage WINDOW X Y W H" lines, and "TIME create WINDOW W H"."""
+    "TIME damage WINDOW X Y W H" lines, and "TIME create WINDOW W H".
+
+    With MENU_H, every drawing as wide as a window below its menu bar (a
+    frame) also has the band rows of the client area read back at once, into
+    LOG.grabs: the line then ends in "grab OFFSET W ROWS CLIENT_H", and in
+    "late" when more drawing was already waiting by the time the rows were
+    read (they may then show a later frame)."""
     from Xlib import X, display
     from Xlib.ext import damage
 
@@ -294,6 +309,8 @@ def cmd_damage(log):
     d.screen().root.change_attributes(event_mask=X.SubstructureNotifyMask)
     running = [True]
     signal.signal(signal.SIGTERM, lambda *args: running.__setitem__(0, False))
+    sizes = {}
+    grabs = open(log + ".grabs", "wb") if menu_h is not None else None
     with open(log, "w", buffering=1) as out:
         d.sync()
         out.write("ready\n")
@@ -302,12 +319,73 @@ def cmd_damage(log):
                 e = d.next_event()
                 if e.type == X.CreateNotify:
                     e.window.damage_create(damage.DamageReportRawRectangles)
+                    sizes[e.window.id] = e.width
                     out.write("%.4f create 0x%x %d %d\n" % (time.time(), e.window.id, e.width, e.height))
                 elif e.type == d.extension_event.DamageNotify:
                     a = e.area
-                    out.write("%.4f damage 0x%x %d %d %d %d\n"
-                              % (time.time(), e.drawable.id, a.x, a.y, a.width, a.height))
+                    line = "%.4f damage 0x%x %d %d %d %d" % (time.time(), e.drawable.id, a.x, a.y,
+                                                            a.width, a.height)
+                    if grabs is not None and a.x == 0 and a.y >= menu_h and a.height > 8:
+                        client_h = a.y + a.height - menu_h
+                        top, bottom = band_rows(client_h)
+                        try:
+                            image = e.drawable.get_image(0, menu_h + top, a.width, bottom - top,
+                                                         X.ZPixmap, 0xFFFFFFFF)
+                            late = d.pending_events() > 0
+                            offset = grabs.tell()
+                            grabs.write(image.data)
+                            line += " grab %d %d %d %d%s" % (offset, a.width, bottom - top, client_h,
+                                                             " late" if late else "")
+                        except Exception:  # the window went away
+                            pass
+                    out.write(line + "\n")
             select.select([d.fileno()], [], [], 0.05)
+    if grabs is not None:
+        grabs.close()
+    return 0
+
+
+def cmd_sequence(log, clip, first, count):
+    """The frames of CLIP that the grabs of a damage log show, in order:
+    status 0 when they are FIRST, FIRST + 1, ... COUNT of them. A grab read
+    late may show a later frame than the one drawn: it only has to lie
+    between its neighbours."""
+    frames = clip_frames(clip)
+    entries = []
+    with open(log) as f:
+        for line in f:
+            parts = line.split()
+            if "grab" in parts:
+                i = parts.index("grab")
+                offset, w, rows, client_h = (int(v) for v in parts[i + 1 : i + 5])
+                entries.append((offset, w, rows, client_h, "late" in parts))
+    seen = []
+    with open(log + ".grabs", "rb") as grabs:
+        data = grabs.read()
+    bands = {}
+    for offset, w, rows, client_h, late in entries:
+        size = w * rows * 4
+        raw = np.frombuffer(data, np.uint8, count=size, offset=offset).reshape(rows, w, 4)
+        picture = raw[:, :, 2::-1].astype(np.int32)  # B, G, R, pad
+        key = (w, client_h)
+        if key not in bands:
+            top, bottom = band_rows(client_h)
+            ys = source_index(client_h, frames.shape[1])[top:bottom]
+            xs = source_index(w, frames.shape[2])
+            bands[key] = frames[:, ys][:, :, xs].astype(np.int32)
+        errors = ((bands[key] - picture) ** 2).mean(axis=(1, 2, 3))
+        seen.append((int(np.argmin(errors)), late))
+    print(" ".join("%d%s" % (k, "?" if late else "") for k, late in seen))
+    if len(seen) != count:
+        return 1
+    for i, (k, late) in enumerate(seen):
+        want = first + i
+        if late:
+            nxt = [k2 for k2, l2 in seen[i + 1 :] if not l2]
+            if k < want or (nxt and k > nxt[0]):
+                return 1
+        elif k != want:
+            return 1
     return 0
 
 
@@ -319,7 +397,7 @@ def cmd_flushes(log, w, h, top):
     with open(log) as f:
         for line in f:
             parts = line.split()
-            if len(parts) == 7 and parts[1] == "damage":
+            if len(parts) >= 7 and parts[1] == "damage":
                 x, y, dw, dh = map(int, parts[3:7])
                 if x == 0 and dw == w and y >= top and y + dh == h:
                     times.append(float(parts[0]))
@@ -349,8 +427,10 @@ def main(argv):
             return cmd_ink(args[0], *map(int, args[1:5]))
         if command == "thumb" and len(args) == 5:
             return cmd_thumb(args[0], *map(int, args[1:5]))
-        if command == "damage" and len(args) == 1:
-            return cmd_damage(args[0])
+        if command == "damage" and len(args) in (1, 2):
+            return cmd_damage(args[0], *map(int, args[1:]))
+        if command == "sequence" and len(args) == 4:
+            return cmd_sequence(args[0], args[1], int(args[2]), int(args[3]))
         if command == "flushes" and len(args) == 4:
             return cmd_flushes(args[0], *map(int, args[1:4]))
     except IndexError:

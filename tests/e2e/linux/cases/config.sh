@@ -20,8 +20,10 @@ case_config_escape_writes_defaults() {
     [ ! -s "$PLAYER_DIR/stderr" ] || fail "a normal end printed: $(head -n 1 "$PLAYER_DIR/stderr")" || return
     check_config "$PLAYER_DIR/ostrel.cfg" none none ostrel.org/products.html ostrel.org \
         no no yes text no 200 200 462 386 || return
-    [ -z "$(ls "$PLAYER_DIR" | grep -v -x -e ostrel -e ostrel.cfg -e home -e run -e status -e stdout -e stderr)" ] ||
-        fail "files left beside the configuration: $(ls "$PLAYER_DIR" | tr '\n' ' ')"
+    local left
+    left=$(find "$PLAYER_DIR" -mindepth 1 -maxdepth 1 ! -name ostrel ! -name ostrel.cfg ! -name home \
+        ! -name run ! -name status ! -name stdout ! -name stderr -printf '%f ')
+    [ -z "$left" ] || fail "files left beside the configuration: $left"
 }
 
 # A configuration of the maker's, with lines the reader ignores or takes

@@ -59,7 +59,7 @@ same_area() { [ "$(screen diff "$@")" = 0.00 ]; }
 # field's picture repeats with a period of three); OK on item 2 plays item 2
 # and then item 3.
 case_settings_item_field() {
-    local status s=() i
+    local status i
     player_prepare three "MenuBar text" "FileName $MEDIA/solid-red.avi" \
         "FileName $MEDIA/solid-green.avi" "FileName $MEDIA/solid-blue.avi" ||
         fail "cannot prepare the player" || return
@@ -165,7 +165,7 @@ case_settings_bars() {
     wait_gone "$DLG" 3 || fail "OK did not close the dialog" || return
     # At 80 % of the clip the picture is blue at once; playing on from
     # where it stood would have taken two seconds to get there.
-    wait_colour blue 1.2 || fail "OK did not seek to the position chosen (screen $LAST_COLOUR)" || return
+    wait_colour blue 1.6 || fail "OK did not seek to the position chosen (screen $LAST_COLOUR)" || return
 
     sleep 0.3
     open_dialog Stream "$SETTINGS" 255 || return

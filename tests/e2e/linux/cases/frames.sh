@@ -5,10 +5,10 @@
 # first, which Start plays again.
 
 # stop_at CLIP N EXPECTED MIN_PSNR [ARGS...]: the player on CLIP with ARGS
-# and "-e N": N + 1 frames reach the window and no more, the picture comes
-# to rest on frame EXPECTED of the clip (at least MIN_PSNR dB against
-# ffmpeg's decode, and closer to it than to its neighbours), and Escape
-# then ends the player with status 0.
+# and "-e N": N + 1 frames reach the window, one after the other without a
+# gap and no more, the picture comes to rest on frame EXPECTED of the clip
+# (at least MIN_PSNR dB against ffmpeg's decode, and closer to it than to
+# its neighbours), and Escape then ends the player with status 0.
 stop_at() {
     local clip=$1 n=$2 expected=$3 min=$4 status
     shift 4
@@ -24,7 +24,9 @@ stop_at() {
     count_frames
     damage_stop
     note "$(basename "$clip") $* -e $n: $SHOWN frames drawn"
-    [ "$SHOWN" = $((n + 1)) ] || fail "$(basename "$clip") $* -e $n: $SHOWN frames reached the window, not $((n + 1))"
+    [ "$SHOWN" = $((n + 1)) ] ||
+        fail "$(basename "$clip") $* -e $n: $SHOWN frames reached the window, not $((n + 1))" || return
+    check_sequence "$clip" $((expected - n)) $((n + 1))
 }
 
 # every_frame CLIP MIN_PSNR MIDDLE: a stop after the first two frames (the
