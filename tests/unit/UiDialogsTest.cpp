@@ -16,8 +16,8 @@ using fake::FakeDialogView;
 
 class DialogTest : public UiTest {
 protected:
-    FakeDialogView settings{fake, "SET_DLG"};
-    FakeDialogView about{fake, "ABOUT_DLG"};
+    FakeDialogView settings{fake.log, "SET_DLG"};
+    FakeDialogView about{fake.log, "ABOUT_DLG"};
 
     void SetUp() override {
         UiTest::SetUp();
@@ -68,7 +68,7 @@ TEST_F(SettingsDialogOpenTest, EachOpeningShowsTheCurrentItemAgain) {
     settings.send(kWmInitDialog);
     settings.command(kIdItemNext);
     EXPECT_EQ(state.selectedItem, 2);
-    FakeDialogView again(fake, "SET_DLG");
+    FakeDialogView again(fake.log, "SET_DLG");
     again.proc = settingsDialogProc;
     again.send(kWmInitDialog);
     EXPECT_EQ(state.selectedItem, 1);
