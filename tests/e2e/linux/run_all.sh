@@ -10,8 +10,10 @@
 #
 # BUILD_DIR holds src/platform/qt/ostrel (cmake -S . -B BUILD_DIR -G Ninja
 # -DOSTREL_QT=ON && ninja -C BUILD_DIR). The clips are made under BUILD_DIR
-# once and reused; E2E_WORK chooses another place for the cases' folders.
-# CASE names (or prefixes) run only those.
+# once and reused (E2E_MEDIA chooses another folder for them); E2E_WORK
+# chooses another place for the cases' folders; E2E_VERBOSE=1 prints each
+# case's notes (frames seen, PSNR, timings). CASE names (or prefixes) run
+# only those.
 #
 # Prints "PASS name" or "FAIL name: why" per case, then "N passed, M
 # failed"; exits 1 when a case failed, 2 when the suite could not start.
@@ -26,7 +28,7 @@ ONLY=("$@")
 PLAYER="$BUILD/src/platform/qt/ostrel"
 [ -x "$PLAYER" ] || PLAYER="$BUILD/ostrel"
 WORK=${E2E_WORK:-$BUILD/e2e-linux}
-MEDIA="$BUILD/e2e-linux-media"
+MEDIA=${E2E_MEDIA:-$BUILD/e2e-linux-media}
 # A case that runs longer than this is stopped and fails.
 CASE_LIMIT=${E2E_CASE_LIMIT:-90}
 
