@@ -36,4 +36,4 @@ WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 li
 
 # Packages of the Linux build (Qt 6 and libmpv), scripts/run and its tests.
 LINUX_PACKAGES=(qt6-base-dev libmpv-dev libgl-dev xvfb xauth xdotool x11-apps x11-utils imagemagick
-    ffmpeg mpv python3 python3-numpy time passwd util-linux)
+    ffmpeg mpv python3 python3-numpy python3-xlib time passwd util-linux)
