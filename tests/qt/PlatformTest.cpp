@@ -190,6 +190,12 @@ TEST_F(PlatformTest, DisplayObjectsDescribeTheScreenIn32BitRgb) {
     const QImage& image = *static_cast<QtOffscreenSurface*>(offscreen.get())->image();
     EXPECT_EQ(image.size(), screen);
     EXPECT_EQ(image.format(), QImage::Format_RGB32);
+    // Black at first; rows start on the 64-byte boundaries the video
+    // renderer writes fastest to.
+    EXPECT_EQ(image.pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(screen.width() - 1, screen.height() - 1), qRgb(0, 0, 0));
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(image.constBits()) % 64, 0u);
+    EXPECT_EQ(image.bytesPerLine() % 64, 0);
     SurfaceDesc other = off;
     other.pixelFormat.bytes[12] = 16;
     std::unique_ptr<DirectDrawSurface> refused;

@@ -376,13 +376,13 @@ TEST_F(WindowSystemTest, BlitScalesTheSourceRectangleOntoTheScreenRectangle) {
     system.clientToScreen(window, bottomRight);
     Rect screen{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
 
-    QImage source(64, 64, QImage::Format_RGB32);
-    source.fill(qRgb(9, 9, 9));
-    QPainter(&source).drawImage(0, 0, quarters());
+    auto source = std::make_shared<QImage>(64, 64, QImage::Format_RGB32);
+    source->fill(qRgb(9, 9, 9));
+    QPainter(source.get()).drawImage(0, 0, quarters());
     Rect sample{0, 0, 4, 2};
     system.blitScreen(&screen, source, &sample);
 
-    const QImage& canvas = system.mainWindow()->client()->canvas();
+    QImage canvas = system.mainWindow()->client()->picture();
     int w = client.right, h = client.bottom;
     EXPECT_EQ(canvas.pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_EQ(canvas.pixel(w - 1, 0), qRgb(0, 0, 255));
@@ -392,8 +392,38 @@ TEST_F(WindowSystemTest, BlitScalesTheSourceRectangleOntoTheScreenRectangle) {
 
     // Filling the whole area black leaves no frame behind.
     system.fillScreen(&screen, 0);
+    canvas = system.mainWindow()->client()->picture();
     EXPECT_EQ(canvas.pixel(w - 1, h - 1), qRgb(0, 0, 0));
     EXPECT_EQ(canvas.pixel(0, 0), qRgb(0, 0, 0));
+}
+
+TEST_F(WindowSystemTest, RepaintsShowWhatWasDrawnWithoutBeingDrawnAgain) {
+    WindowHandle window = create();
+    ClientArea* client = system.mainWindow()->client();
+    Point origin{0, 0};
+    system.clientToScreen(window, origin);
+    auto frame = std::make_shared<QImage>(quarters());
+    Rect whole{0, 0, 4, 2};
+    Rect screen{origin.x, origin.y, origin.x + 40, origin.y + 20};
+    system.blitScreen(&screen, frame, &whole);
+    // More small fills than are kept as drawings, beside the frame.
+    for (int i = 0; i < 40; ++i) {
+        Rect dot{origin.x + 50 + i, origin.y, origin.x + 51 + i, origin.y + 1};
+        system.fillScreen(&dot, i % 2 ? 0xFFFFFF : 0x00FF00);
+    }
+    // A repaint Qt asks for on its own (here: rendering the area into a
+    // picture through its paint event) shows all of it.
+    const QImage painted = client->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage picture = client->picture();
+    ASSERT_EQ(painted.size(), picture.size());
+    EXPECT_EQ(painted, picture);
+    EXPECT_EQ(picture.pixel(5, 5), qRgb(255, 0, 0));
+    EXPECT_EQ(picture.pixel(35, 15), qRgb(255, 255, 255));
+    EXPECT_EQ(picture.pixel(50, 0), qRgb(0, 255, 0));
+    EXPECT_EQ(picture.pixel(51, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(picture.pixel(89, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(picture.pixel(90, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(picture.pixel(50, 1), qRgb(0, 0, 0));
 }
 
 TEST_F(WindowSystemTest, DrawingOutsideTheClientAreaIsClipped) {
@@ -402,14 +432,14 @@ TEST_F(WindowSystemTest, DrawingOutsideTheClientAreaIsClipped) {
     system.clientToScreen(window, origin);
     // A rectangle half above the client area: its lower half lands at the top.
     Rect screen{origin.x, origin.y - 10, origin.x + 20, origin.y + 10};
-    QImage source(2, 2, QImage::Format_RGB32);
-    source.setPixel(0, 0, qRgb(255, 0, 0));
-    source.setPixel(1, 0, qRgb(255, 0, 0));
-    source.setPixel(0, 1, qRgb(0, 255, 0));
-    source.setPixel(1, 1, qRgb(0, 255, 0));
+    auto source = std::make_shared<QImage>(2, 2, QImage::Format_RGB32);
+    source->setPixel(0, 0, qRgb(255, 0, 0));
+    source->setPixel(1, 0, qRgb(255, 0, 0));
+    source->setPixel(0, 1, qRgb(0, 255, 0));
+    source->setPixel(1, 1, qRgb(0, 255, 0));
     Rect all{0, 0, 2, 2};
     system.blitScreen(&screen, source, &all);
-    const QImage& canvas = system.mainWindow()->client()->canvas();
+    const QImage canvas = system.mainWindow()->client()->picture();
     EXPECT_EQ(canvas.pixel(5, 5), qRgb(0, 255, 0));
     EXPECT_EQ(canvas.pixel(25, 5), qRgb(0, 0, 0));
 }
@@ -448,12 +478,12 @@ TEST_F(WindowSystemTest, PrimarySurfaceBlitsTheOffscreenImageIntoTheWindow) {
     Rect dest{a.x, a.y, b.x, b.y};
     Rect sample{0, 0, 4, 2};
     EXPECT_EQ(primary->blt(&dest, offscreen.get(), &sample, kDdbltWait, nullptr), kOk);
-    const QImage& canvas = system.mainWindow()->client()->canvas();
-    EXPECT_EQ(canvas.pixel(client.right - 1, client.bottom - 1), qRgb(255, 255, 255));
+    auto picture = [&] { return system.mainWindow()->client()->picture(); };
+    EXPECT_EQ(picture().pixel(client.right - 1, client.bottom - 1), qRgb(255, 255, 255));
 
     BltFx fx;
     EXPECT_EQ(primary->blt(&dest, nullptr, &dest, kDdbltColorFill, &fx), kOk);
-    EXPECT_EQ(canvas.pixel(client.right - 1, client.bottom - 1), qRgb(0, 0, 0));
+    EXPECT_EQ(picture().pixel(client.right - 1, client.bottom - 1), qRgb(0, 0, 0));
     // The clipper may go first: the primary surface keeps what it needs.
     clipper.reset();
     EXPECT_EQ(primary->blt(&dest, nullptr, &dest, kDdbltColorFill, &fx), kOk);

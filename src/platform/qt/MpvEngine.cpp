@@ -1,5 +1,6 @@
 #include "platform/qt/MpvEngine.h"
 
+#include <malloc.h>
 #include <mpv/client.h>
 #include <mpv/render.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -148,6 +150,11 @@ mpv_handle* createInstance(InstanceKind kind, std::string& error) {
              {"resume-playback", "no"},
              {"save-position-on-quit", "no"},
              {"audio-client-name", "ostrel"},
+             // libmpv's own overlays and profile switching, each a script
+             // with a thread and some megabytes of its own.
+             {"load-stats-overlay", "no"},
+             {"load-osd-console", "no"},
+             {"load-auto-profiles", "no"},
          }) {
         setOption(mpv, name, value, ignored);
     }
@@ -173,6 +180,10 @@ mpv_handle* createInstance(InstanceKind kind, std::string& error) {
         // A third less CPU for the same pixels.
         must("sws-allow-zimg", "no");
         must("sws-fast", "yes");
+        // The player's clips decode many times faster than they play on one
+        // core; one decoding thread holds a third less memory than one per
+        // core, for the same CPU time.
+        must("vd-lavc-threads", "1");
     } else {
         must("vid", "no");
         must("vo", "null");
@@ -280,12 +291,9 @@ struct FrameBuffer {
     }
 };
 
-// Copies a rendered frame into the caller's buffer, scaling by nearest
-// neighbour when the caller asked for another size than it was rendered at,
-// and sets the unused fourth byte of every pixel to 0xFF (libmpv leaves it
-// undefined; RGB32 images expect it opaque).
+// Copies a queued frame into the caller's buffer, scaling by nearest
+// neighbour when the caller asked for another size than it was rendered at.
 void deliver(const FrameBuffer& frame, std::uint8_t* pixels, int stride, int width, int height) {
-    constexpr std::uint32_t kOpaque = 0xFF000000u;
     for (int y = 0; y < height; ++y) {
         auto* out = reinterpret_cast<std::uint32_t*>(pixels + static_cast<std::size_t>(y) * stride);
         const int sy = frame.height == height
@@ -294,12 +302,10 @@ void deliver(const FrameBuffer& frame, std::uint8_t* pixels, int stride, int wid
         const auto* in =
             reinterpret_cast<const std::uint32_t*>(frame.data.get() + sy * frame.stride);
         if (frame.width == width) {
-            for (int x = 0; x < width; ++x)
-                out[x] = in[x] | kOpaque;
+            std::memcpy(out, in, static_cast<std::size_t>(width) * 4);
         } else {
-            for (int x = 0; x < width; ++x) {
-                out[x] = in[static_cast<std::int64_t>(x) * frame.width / width] | kOpaque;
-            }
+            for (int x = 0; x < width; ++x)
+                out[x] = in[static_cast<std::int64_t>(x) * frame.width / width];
         }
     }
 }
@@ -364,11 +370,33 @@ struct MpvEngine::Impl {
     std::vector<FrameBuffer> spare;
     int targetWidth = 0;
     int targetHeight = 0;
+    // The player's buffer while it waits in updateFrame with nothing
+    // queued: the next frame is rendered straight into it, sparing a copy
+    // of every frame. Busy while the worker renders into it; filled once a
+    // frame is in it.
+    struct Target {
+        std::uint8_t* pixels = nullptr;
+        std::size_t stride = 0;
+        int width = 0;
+        int height = 0;
+    };
+    std::optional<Target> target;
+    bool targetBusy = false;
+    bool targetFilled = false;
     // A new frame libmpv handed over before the render size was known: it
     // is libmpv's current picture and is rendered again once the size is.
     bool currentUndelivered = false;
     std::uint64_t currentGeneration = 0;
     bool redrawing = false;
+    // What libmpv's video output handed over last and when it is due (the
+    // worker's own).
+    struct Handover {
+        bool waiting = false;
+        bool present = false;
+        bool redraw = false;
+        Clock::time_point due;
+    };
+    Handover handover;
 
     // The player's side (only its thread touches these).
     bool isOpen = false;
@@ -407,17 +435,43 @@ struct MpvEngine::Impl {
     void workerLoop() {
         std::unique_lock lock(mutex);
         for (;;) {
-            workerWake.wait(lock, [&] { return quit || eventsWaiting || renderWaiting; });
+            auto woken = [&] { return quit || eventsWaiting || renderWaiting; };
+            if (handover.waiting) {
+                workerWake.wait_until(lock, handover.due, woken);
+            } else {
+                workerWake.wait(lock, woken);
+            }
             if (quit) return;
             eventsWaiting = false;
-            const bool renderNow = renderWaiting;
+            const bool updated = renderWaiting;
             renderWaiting = false;
             lock.unlock();
             // Events first: a seek libmpv has carried out must be known
             // before the frames that follow it are taken.
             drainEvents();
-            if (renderNow) serviceRender();
+            if (updated) takeUpdate();
+            if (handover.waiting && Clock::now() >= handover.due) serviceRender();
             lock.lock();
+        }
+    }
+
+    // Notes what libmpv's video output has handed over. A new frame waits
+    // for its due time; anything else is dealt with at once.
+    void takeUpdate() {
+        const std::uint64_t flags = mpv_render_context_update(render);
+        mpv_render_frame_info info{};
+        if (flags & MPV_RENDER_UPDATE_FRAME) {
+            mpv_render_context_get_info(render, {MPV_RENDER_PARAM_NEXT_FRAME_INFO, &info});
+        }
+        const bool present = info.flags & MPV_RENDER_FRAME_INFO_PRESENT;
+        // An update without a frame does not displace a frame that waits.
+        if (handover.waiting && handover.present && !present) return;
+        handover.waiting = true;
+        handover.present = present;
+        handover.redraw = info.flags & MPV_RENDER_FRAME_INFO_REDRAW;
+        handover.due = Clock::now();
+        if (present && !handover.redraw && info.target_time > 0) {
+            handover.due += std::chrono::microseconds(info.target_time - mpv_get_time_us(mpv));
         }
     }
 
@@ -503,18 +557,15 @@ struct MpvEngine::Impl {
         }
     }
 
-    // Takes what libmpv's video output has handed over. A new frame is
-    // rendered into a buffer; rendering returns when the frame is due, and
-    // the buffer joins the queue. Redraws and frames from before a seek are
-    // taken without rendering, so the video output never waits for us.
+    // Takes what libmpv's video output handed over, once it is due. A new
+    // frame is rendered straight into the player's buffer when the player
+    // waits for it, else into a buffer that joins the queue. Redraws and
+    // frames from before a seek are taken without rendering, so the video
+    // output never waits for us.
     void serviceRender() {
-        const std::uint64_t flags = mpv_render_context_update(render);
-        mpv_render_frame_info info{};
-        if (flags & MPV_RENDER_UPDATE_FRAME) {
-            mpv_render_context_get_info(render, {MPV_RENDER_PARAM_NEXT_FRAME_INFO, &info});
-        }
-        const bool present = info.flags & MPV_RENDER_FRAME_INFO_PRESENT;
-        const bool redraw = info.flags & MPV_RENDER_FRAME_INFO_REDRAW;
+        const bool present = handover.present;
+        const bool redraw = handover.redraw;
+        handover.waiting = false;
 
         std::unique_lock lock(mutex);
         const std::uint64_t generation = seekGeneration;
@@ -545,6 +596,21 @@ struct MpvEngine::Impl {
             if (present) skipFrame();
             return;
         }
+        if (target && ready.empty() && seekPhase == SeekPhase::None &&
+            target->width == targetWidth && target->height == targetHeight) {
+            const Target into = *target;
+            target.reset();
+            targetBusy = true;
+            lock.unlock();
+            renderInto(into.pixels, into.stride, into.width, into.height);
+            lock.lock();
+            targetBusy = false;
+            targetFilled = generation == seekGeneration;
+            redrawing = false;
+            lock.unlock();
+            playerWake.notify_all();
+            return;
+        }
         FrameBuffer buffer;
         if (!spare.empty()) {
             buffer = std::move(spare.back());
@@ -561,7 +627,7 @@ struct MpvEngine::Impl {
             skipFrame();
             return;
         }
-        renderInto(buffer);
+        renderInto(buffer.data.get(), buffer.stride, buffer.width, buffer.height);
         lock.lock();
         redrawing = false;
         if (generation != seekGeneration) {
@@ -582,13 +648,19 @@ struct MpvEngine::Impl {
         playerWake.notify_all();
     }
 
-    void renderInto(FrameBuffer& buffer) {
-        int size[2] = {buffer.width, buffer.height};
-        std::size_t stride = buffer.stride;
+    // Renders libmpv's newest frame (the caller waited until it is due). The fourth
+    // byte of each pixel is the converter's (libswscale writes 0xFF); RGB32
+    // pictures are opaque whatever it holds.
+    void renderInto(std::uint8_t* pixels, std::size_t stride, int width, int height) {
+        int size[2] = {width, height};
         char format[] = "bgr0";
+        int block = 0;
         mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_SW_SIZE, size},      {MPV_RENDER_PARAM_SW_FORMAT, format},
-            {MPV_RENDER_PARAM_SW_STRIDE, &stride}, {MPV_RENDER_PARAM_SW_POINTER, buffer.data.get()},
+            {MPV_RENDER_PARAM_SW_SIZE, size},
+            {MPV_RENDER_PARAM_SW_FORMAT, format},
+            {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+            {MPV_RENDER_PARAM_SW_POINTER, pixels},
+            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
             {MPV_RENDER_PARAM_INVALID, nullptr},
         };
         mpv_render_context_render(render, params);
@@ -714,6 +786,9 @@ struct MpvEngine::Impl {
         spare.clear();
         targetWidth = targetHeight = 0;
         currentUndelivered = redrawing = false;
+        target.reset();
+        targetBusy = targetFilled = false;
+        handover = Handover{};
         isOpen = running = holdTime = false;
         video = audio = false;
         heldTime = 0;
@@ -752,6 +827,9 @@ bool MpvEngine::open(const std::string& path) {
         return false;
     }
     d.isOpen = true;
+    // Start-up and probing the file leave much memory free in the heap;
+    // it goes back to the system before the clip plays.
+    ::malloc_trim(0);
     return true;
 }
 
@@ -877,25 +955,49 @@ Status MpvEngine::updateFrame(std::uint8_t* pixels, int stride, int width, int h
         d.targetHeight = height;
     }
     if (!d.running) return kNotRunning;
+    d.targetFilled = false;
+    // Every way out takes the buffer back from the worker first; a frame
+    // it finished rendering into the buffer meanwhile is the answer.
+    auto answer = [&](Status status) {
+        d.target.reset();
+        d.playerWake.wait(lock, [&] { return !d.targetBusy; });
+        if (d.targetFilled) {
+            d.targetFilled = false;
+            ++d.delivered;
+            return kOk;
+        }
+        return status;
+    };
     // Frames come at the clip's rate; a wait longer than this may be the end.
     auto nextEndCheck = Clock::now() + kEndCheckInterval;
     for (;;) {
+        if (d.targetFilled) return answer(kOk);
         const bool seeking = d.seekPhase != SeekPhase::None;
         if (seeking && d.seekReplied && Clock::now() - d.seekRepliedAt > kSeekTimeout) {
             d.finishSeek();
             continue;
         }
-        if (!seeking && !d.ready.empty()) {
+        if (!seeking && !d.ready.empty() && !d.targetBusy) {
+            d.target.reset();
             FrameBuffer frame = std::move(d.ready.front());
             d.ready.pop_front();
             lock.unlock();
             deliver(frame, pixels, stride, width, height);
             lock.lock();
-            d.spare.push_back(std::move(frame));
+            // Frames are queued only now and then (the player usually waits
+            // for them): the queue's buffers are given back once it drains.
+            if (d.ready.empty()) {
+                d.spare.clear();
+            } else {
+                d.spare.push_back(std::move(frame));
+            }
             ++d.delivered;
             return kOk;
         }
-        if (d.fileEnded) return kFail;
+        if (!d.target && !d.targetBusy) {
+            d.target = Impl::Target{pixels, static_cast<std::size_t>(stride), width, height};
+        }
+        if (d.fileEnded) return answer(kFail);
         const auto now = Clock::now();
         if (!seeking && d.endOfFile) {
             const auto due = d.endOfFileSince + kEndGrace;
@@ -904,8 +1006,8 @@ Status MpvEngine::updateFrame(std::uint8_t* pixels, int stride, int width, int h
                 lock.unlock();
                 const bool atEnd = getFlag(d.mpv, "eof-reached");
                 lock.lock();
-                if (!d.ready.empty() || d.seekPhase != SeekPhase::None) continue;
-                if (atEnd) return kEndOfStream;
+                if (d.targetFilled || !d.ready.empty() || d.seekPhase != SeekPhase::None) continue;
+                if (atEnd) return answer(kEndOfStream);
                 d.endOfFile = false;
                 continue;
             }

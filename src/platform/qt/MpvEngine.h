@@ -6,8 +6,9 @@
 //
 // Threads: every call of MpvEngine and SoundPlayer comes from one thread (the
 // player's). Each engine keeps one worker thread of its own: it takes libmpv's
-// events and every frame libmpv hands over, renders the frame into a queue at
-// the frame's due time and so never lets libmpv's video output wait on the
+// events and every frame libmpv hands over, and renders the frame at its due
+// time: straight into the player's buffer when the player is waiting for it,
+// else into a small queue, so libmpv's video output never waits on the
 // player. The player's thread never renders, so its own calls into libmpv
 // cannot stall the video.
 //
@@ -92,8 +93,9 @@ public:
 
     // Synchronous frame update. While running: blocks until the next frame
     // is due (at the clip's own pace, on the audio clock) and has been
-    // rendered, writes it into `pixels` as 32-bit RGB (bytes B, G, R, 0xFF in
-    // memory: a QImage::Format_RGB32 / X11 32-bit visual pixel), scaled to
+    // rendered, writes it into `pixels` as 32-bit RGB (bytes B, G, R and an
+    // unused one in memory: a QImage::Format_RGB32 / X11 32-bit visual pixel;
+    // 64-byte aligned rows render fastest), scaled to
     // exactly width x height without keeping the aspect ratio, and returns
     // kOk. Every frame of the clip is delivered, in order. After the last
     // frame (and the end of the sound, when that is longer) it returns

@@ -1,5 +1,7 @@
 #include "platform/qt/QtDirectDraw.h"
 
+#include <sys/mman.h>
+
 #include <QPainter>
 #include <cstring>
 
@@ -77,13 +79,35 @@ Status QtPrimarySurface::blt(const Rect* destRect, DirectDrawSurface* source,
     }
     auto* offscreen = dynamic_cast<QtOffscreenSurface*>(source);
     if (!offscreen) return kFail;
-    system_.blitScreen(destRect, *offscreen->image(), sourceRect);
+    system_.blitScreen(destRect, offscreen->image(), sourceRect);
     return kOk;
 }
 
-QtOffscreenSurface::QtOffscreenSurface(int width, int height)
-    : image_(std::make_shared<QImage>(width, height, QImage::Format_RGB32)) {
-    image_->fill(Qt::black);
+QtOffscreenSurface::QtOffscreenSurface(int width, int height) {
+    // The surface is as large as the screen and the frames use a corner of
+    // it: its memory comes zeroed (black) from the system and only the part
+    // that is drawn on is ever touched. Rows start on 64-byte boundaries,
+    // where the video renderer writes fastest.
+    const std::size_t rowBytes = (static_cast<std::size_t>(width) * 4 + 63) / 64 * 64;
+    const std::size_t bytes = rowBytes * static_cast<std::size_t>(height);
+    void* memory =
+        ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) {
+        image_ = std::make_shared<QImage>();
+        return;
+    }
+    struct Mapping {
+        void* memory;
+        std::size_t bytes;
+    };
+    auto release = [](void* info) {
+        auto* mapping = static_cast<Mapping*>(info);
+        ::munmap(mapping->memory, mapping->bytes);
+        delete mapping;
+    };
+    image_ = std::make_shared<QImage>(static_cast<uchar*>(memory), width, height,
+                                      static_cast<qsizetype>(rowBytes), QImage::Format_RGB32,
+                                      release, new Mapping{memory, bytes});
 }
 
 Status QtOffscreenSurface::getSurfaceDesc(SurfaceDesc& desc) {

@@ -92,29 +92,63 @@ ClientArea::ClientArea(WindowSystem& system, QWidget* parent) : QWidget(parent),
 }
 
 void ClientArea::fill(const QRect& area, QRgb colour) {
-    QRect visible = area.intersected(canvas_.rect());
+    addLayer(Layer{area, colour, nullptr, QRect()});
+}
+
+void ClientArea::blit(const QRect& area, std::shared_ptr<const QImage> source,
+                      const QRect& sourceRect) {
+    if (!source || sourceRect.isEmpty()) return;
+    addLayer(Layer{area, 0, std::move(source), sourceRect});
+}
+
+void ClientArea::addLayer(Layer layer) {
+    const QRect visible = layer.area.intersected(rect());
     if (visible.isEmpty()) return;
-    QPainter painter(&canvas_);
-    painter.fillRect(visible, QColor::fromRgb(colour));
-    painter.end();
-    showNow(visible);
+    std::erase_if(layers_,
+                  [&](const Layer& old) { return visible.contains(old.area.intersected(rect())); });
+    layers_.push_back(std::move(layer));
+    // Many small drawings (a dialog's worth of fills) are kept as pixels.
+    constexpr std::size_t kMaxLayers = 32;
+    if (layers_.size() > kMaxLayers) {
+        base_ = picture();
+        layers_.clear();
+    }
+    // The drawing is done when it is on the screen: paint and flush now,
+    // not at the next turn of the event loop.
+    if (isVisible()) repaint(visible);
 }
 
-void ClientArea::blit(const QRect& area, const QImage& source, const QRect& sourceRect) {
-    QRect visible = area.intersected(canvas_.rect());
-    if (visible.isEmpty() || sourceRect.isEmpty()) return;
-    QPainter painter(&canvas_);
-    // The frame fills the rectangle it is given: scaled, aspect not kept.
-    // Nearest-pixel scaling, as a display blit does.
-    painter.drawImage(area, source, sourceRect);
-    painter.end();
-    showNow(visible);
+void ClientArea::paintLayers(QPainter& painter, const QRegion& region) const {
+    // Whatever no drawing covers is the base (or black).
+    QRegion uncovered = region;
+    for (const Layer& layer : layers_)
+        uncovered -= layer.area;
+    painter.setClipRegion(region);
+    for (const QRect& r : uncovered) {
+        if (base_.isNull()) {
+            painter.fillRect(r, Qt::black);
+        } else {
+            painter.drawImage(r, base_, r);
+        }
+    }
+    for (const Layer& layer : layers_) {
+        if (!region.intersects(layer.area)) continue;
+        if (!layer.source) {
+            painter.fillRect(layer.area, QColor::fromRgb(layer.colour));
+            continue;
+        }
+        // Scaled to fill the area, aspect not kept; nearest-pixel scaling,
+        // as a display blit does.
+        const QRect from = layer.sourceRect.intersected(layer.source->rect());
+        if (!from.isEmpty()) painter.drawImage(layer.area, *layer.source, from);
+    }
 }
 
-void ClientArea::showNow(const QRect& area) {
-    // The blit is done when the picture is on the screen: paint and flush
-    // now, not at the next turn of the event loop.
-    if (isVisible()) repaint(area);
+QImage ClientArea::picture() const {
+    QImage image(size(), QImage::Format_RGB32);
+    QPainter painter(&image);
+    paintLayers(painter, QRegion(image.rect()));
+    return image;
 }
 
 void ClientArea::addToolBar(QToolBar* toolBar) {
@@ -126,16 +160,14 @@ void ClientArea::addToolBar(QToolBar* toolBar) {
 
 void ClientArea::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    for (const QRect& r : event->region())
-        painter.drawImage(r, canvas_, r);
+    paintLayers(painter, event->region());
 }
 
 void ClientArea::resizeEvent(QResizeEvent* event) {
     // A new size starts black, as the window class's black background
     // erases it; the next frame fills it again.
-    QImage fresh(event->size(), QImage::Format_RGB32);
-    fresh.fill(Qt::black);
-    canvas_ = std::move(fresh);
+    layers_.clear();
+    base_ = QImage();
     for (auto& toolBar : toolBars_) {
         if (toolBar) toolBar->setGeometry(0, 0, width(), toolBar->sizeHint().height());
     }
@@ -648,15 +680,17 @@ void WindowSystem::fillScreen(const Rect* area, std::uint32_t colour) {
     client->fill(target, qRgb((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF));
 }
 
-void WindowSystem::blitScreen(const Rect* area, const QImage& source, const Rect* sourceRect) {
+void WindowSystem::blitScreen(const Rect* area, std::shared_ptr<const QImage> source,
+                              const Rect* sourceRect) {
     MainWindow* window = mainWindow();
     if (!window) return;
     ClientArea* client = window->client();
     QRect target = area ? QRect(client->mapFromGlobal(QPoint(area->left, area->top)),
                                 QSize(area->right - area->left, area->bottom - area->top))
                         : client->rect();
-    QRect from = sourceRect ? toQRect(*sourceRect) : source.rect();
-    client->blit(target, source, from.intersected(source.rect()));
+    if (!source) return;
+    QRect from = sourceRect ? toQRect(*sourceRect) : source->rect();
+    client->blit(target, std::move(source), from);
 }
 
 // ---------------------------------------------------------------------------

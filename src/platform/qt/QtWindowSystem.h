@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,10 @@ public:
     // Paints `area` (client coordinates) with `colour` / draws `sourceRect`
     // of `source` scaled into `area`, and shows it before returning.
     void fill(const QRect& area, QRgb colour);
-    void blit(const QRect& area, const QImage& source, const QRect& sourceRect);
+    void blit(const QRect& area, std::shared_ptr<const QImage> source, const QRect& sourceRect);
     void addToolBar(QToolBar* toolBar);
     // The picture on show, for tests.
-    const QImage& canvas() const { return canvas_; }
+    QImage picture() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -45,10 +46,24 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    void showNow(const QRect& area);
+    // What the area shows: the drawings since it was last black, oldest
+    // first, each a colour or a rectangle of a surface scaled into its area.
+    // A blit keeps its surface, not a copy of its pixels, so each frame is
+    // copied once, straight into the window; the surface's pixels change
+    // only when the next frame is rendered, just before it is blitted.
+    struct Layer {
+        QRect area;
+        QRgb colour = 0;
+        std::shared_ptr<const QImage> source;
+        QRect sourceRect;
+    };
+    void addLayer(Layer layer);
+    void paintLayers(QPainter& painter, const QRegion& region) const;
 
     WindowSystem& system_;
-    QImage canvas_;
+    // Drawings that many are painted once into `base_` (black when null).
+    std::vector<Layer> layers_;
+    QImage base_;
     std::vector<QPointer<QToolBar>> toolBars_;
 };
 
@@ -147,7 +162,7 @@ public:
     // Drawing on the screen, confined to the main window's client area.
     // Rectangles are screen coordinates; null means the whole area.
     void fillScreen(const Rect* area, std::uint32_t colour);
-    void blitScreen(const Rect* area, const QImage& source, const Rect* sourceRect);
+    void blitScreen(const Rect* area, std::shared_ptr<const QImage> source, const Rect* sourceRect);
     // The screen the main window is on (the primary one before it exists).
     QSize screenSize() const;
 
