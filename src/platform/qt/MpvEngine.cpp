@@ -1,8 +1,6 @@
 #include "platform/qt/MpvEngine.h"
 
 #include <malloc.h>
-#include <mpv/client.h>
-#include <mpv/render.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -19,11 +17,19 @@
 #include <thread>
 #include <vector>
 
+#include "platform/qt/MpvLibrary.h"
+
 namespace ostrel::platform::qt {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// libmpv's calls. Only code that holds an instance calls them, and making
+// the instance has waited for the library.
+const MpvApi& lib() {
+    return *mpvApi();
+}
 
 constexpr double kUnitsPerSecond = 1e7;
 
@@ -94,7 +100,7 @@ std::vector<mpv_handle*> gVolumeHandles;
 
 void applyVolume(mpv_handle* mpv, std::uint32_t waveVolume) {
     double volume = softwareVolume(waveVolume);
-    mpv_set_property_async(mpv, 0, "volume", MPV_FORMAT_DOUBLE, &volume);
+    lib().set_property_async(mpv, 0, "volume", MPV_FORMAT_DOUBLE, &volume);
 }
 
 void registerVolumeHandle(mpv_handle* mpv) {
@@ -112,7 +118,7 @@ void unregisterVolumeHandle(mpv_handle* mpv) {
 // --- Creating a libmpv instance with the player's settings. ---
 
 bool setOption(mpv_handle* mpv, const char* name, const std::string& value, std::string& error) {
-    if (mpv_set_option_string(mpv, name, value.c_str()) >= 0) return true;
+    if (lib().set_option_string(mpv, name, value.c_str()) >= 0) return true;
     error = std::string("libmpv refused the setting ") + name + "=" + value;
     return false;
 }
@@ -123,7 +129,11 @@ mpv_handle* createInstance(InstanceKind kind, std::string& error) {
     // libmpv refuses to start unless numbers are formatted the C way; a Qt
     // application has set the user's locale by now.
     std::setlocale(LC_NUMERIC, "C");
-    mpv_handle* mpv = mpv_create();
+    if (!mpvApi()) {
+        error = mpvLoadError();
+        return nullptr;
+    }
+    mpv_handle* mpv = lib().create();
     if (!mpv) {
         error = "libmpv could not be created";
         return nullptr;
@@ -204,12 +214,12 @@ mpv_handle* createInstance(InstanceKind kind, std::string& error) {
     }
     must("volume", formatNumber(softwareVolume(outputVolume())));
 
-    if (ok && mpv_initialize(mpv) < 0) {
+    if (ok && lib().initialize(mpv) < 0) {
         error = "libmpv could not be initialised";
         ok = false;
     }
     if (!ok) {
-        mpv_terminate_destroy(mpv);
+        lib().terminate_destroy(mpv);
         return nullptr;
     }
     registerVolumeHandle(mpv);
@@ -219,34 +229,34 @@ mpv_handle* createInstance(InstanceKind kind, std::string& error) {
 void destroyInstance(mpv_handle*& mpv) {
     if (!mpv) return;
     unregisterVolumeHandle(mpv);
-    mpv_set_wakeup_callback(mpv, nullptr, nullptr);
-    mpv_terminate_destroy(mpv);
+    lib().set_wakeup_callback(mpv, nullptr, nullptr);
+    lib().terminate_destroy(mpv);
     mpv = nullptr;
 }
 
 std::string getString(mpv_handle* mpv, const char* name) {
-    char* value = mpv_get_property_string(mpv, name);
+    char* value = lib().get_property_string(mpv, name);
     if (!value) return {};
     std::string result = value;
-    mpv_free(value);
+    lib().free(value);
     return result;
 }
 
 double getDouble(mpv_handle* mpv, const char* name, double fallback) {
     double value = fallback;
-    if (mpv_get_property(mpv, name, MPV_FORMAT_DOUBLE, &value) < 0) return fallback;
+    if (lib().get_property(mpv, name, MPV_FORMAT_DOUBLE, &value) < 0) return fallback;
     return value;
 }
 
 std::int64_t getInt(mpv_handle* mpv, const char* name) {
     std::int64_t value = 0;
-    if (mpv_get_property(mpv, name, MPV_FORMAT_INT64, &value) < 0) return 0;
+    if (lib().get_property(mpv, name, MPV_FORMAT_INT64, &value) < 0) return 0;
     return value;
 }
 
 bool getFlag(mpv_handle* mpv, const char* name) {
     int value = 0;
-    if (mpv_get_property(mpv, name, MPV_FORMAT_FLAG, &value) < 0) return false;
+    if (lib().get_property(mpv, name, MPV_FORMAT_FLAG, &value) < 0) return false;
     return value != 0;
 }
 
@@ -458,10 +468,10 @@ struct MpvEngine::Impl {
     // Notes what libmpv's video output has handed over. A new frame waits
     // for its due time; anything else is dealt with at once.
     void takeUpdate() {
-        const std::uint64_t flags = mpv_render_context_update(render);
+        const std::uint64_t flags = lib().render_context_update(render);
         mpv_render_frame_info info{};
         if (flags & MPV_RENDER_UPDATE_FRAME) {
-            mpv_render_context_get_info(render, {MPV_RENDER_PARAM_NEXT_FRAME_INFO, &info});
+            lib().render_context_get_info(render, {MPV_RENDER_PARAM_NEXT_FRAME_INFO, &info});
         }
         const bool present = info.flags & MPV_RENDER_FRAME_INFO_PRESENT;
         // An update without a frame does not displace a frame that waits.
@@ -471,13 +481,13 @@ struct MpvEngine::Impl {
         handover.redraw = info.flags & MPV_RENDER_FRAME_INFO_REDRAW;
         handover.due = Clock::now();
         if (present && !handover.redraw && info.target_time > 0) {
-            handover.due += std::chrono::microseconds(info.target_time - mpv_get_time_us(mpv));
+            handover.due += std::chrono::microseconds(info.target_time - lib().get_time_us(mpv));
         }
     }
 
     void drainEvents() {
         for (;;) {
-            mpv_event* event = mpv_wait_event(mpv, 0);
+            mpv_event* event = lib().wait_event(mpv, 0);
             if (event->event_id == MPV_EVENT_NONE) return;
             {
                 std::lock_guard lock(mutex);
@@ -663,7 +673,7 @@ struct MpvEngine::Impl {
             {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
             {MPV_RENDER_PARAM_INVALID, nullptr},
         };
-        mpv_render_context_render(render, params);
+        lib().render_context_render(render, params);
     }
 
     void skipFrame() {
@@ -674,7 +684,7 @@ struct MpvEngine::Impl {
             {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
             {MPV_RENDER_PARAM_INVALID, nullptr},
         };
-        mpv_render_context_render(render, params);
+        lib().render_context_render(render, params);
     }
 
     // Waits on the player's thread until `done` holds or the deadline
@@ -693,19 +703,19 @@ struct MpvEngine::Impl {
             {MPV_RENDER_PARAM_API_TYPE, apiType},
             {MPV_RENDER_PARAM_INVALID, nullptr},
         };
-        if (mpv_render_context_create(&render, mpv, params) < 0) {
+        if (lib().render_context_create(&render, mpv, params) < 0) {
             render = nullptr;
             error = "libmpv has no software renderer";
             return false;
         }
-        mpv_render_context_set_update_callback(render, &Impl::onRenderUpdate, this);
-        mpv_set_wakeup_callback(mpv, &Impl::onWakeup, this);
-        mpv_observe_property(mpv, kObserveEof, "eof-reached", MPV_FORMAT_FLAG);
+        lib().render_context_set_update_callback(render, &Impl::onRenderUpdate, this);
+        lib().set_wakeup_callback(mpv, &Impl::onWakeup, this);
+        lib().observe_property(mpv, kObserveEof, "eof-reached", MPV_FORMAT_FLAG);
         worker = std::thread([this] { workerLoop(); });
 
         const std::string file = fileArgument(path);
         const char* command[] = {"loadfile", file.c_str(), "replace", nullptr};
-        if (mpv_command_async(mpv, kReplyLoad, command) < 0) {
+        if (lib().command_async(mpv, kReplyLoad, command) < 0) {
             error = "libmpv refused to load the file";
             return false;
         }
@@ -764,14 +774,14 @@ struct MpvEngine::Impl {
         // video output otherwise waits up to 200 ms for a frame nobody takes.
         if (mpv && worker.joinable()) {
             const char* command[] = {"stop", nullptr};
-            if (mpv_command_async(mpv, 0, command) >= 0) {
+            if (lib().command_async(mpv, 0, command) >= 0) {
                 waitFor(kStopTimeout, [&] { return fileEnded; });
             }
         }
         stopWorker();
         if (render) {
-            mpv_render_context_set_update_callback(render, nullptr, nullptr);
-            mpv_render_context_free(render);
+            lib().render_context_set_update_callback(render, nullptr, nullptr);
+            lib().render_context_free(render);
             render = nullptr;
         }
         destroyInstance(mpv);
@@ -877,7 +887,7 @@ std::int64_t MpvEngine::time() const {
         if (d.seekPhase != SeekPhase::None) return d.seekTarget;
     }
     double seconds = 0;
-    if (mpv_get_property(d.mpv, "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) return 0;
+    if (lib().get_property(d.mpv, "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) return 0;
     return std::max<std::int64_t>(0, secondsToUnits(seconds));
 }
 
@@ -915,7 +925,7 @@ bool MpvEngine::seek(std::int64_t time) {
     }
     const std::string target = formatNumber(seconds);
     const char* command[] = {"seek", target.c_str(), "absolute+exact", nullptr};
-    if (mpv_command_async(d.mpv, kReplySeekTag | id, command) < 0) {
+    if (lib().command_async(d.mpv, kReplySeekTag | id, command) < 0) {
         std::lock_guard lock(d.mutex);
         d.seekPhase = SeekPhase::None;
         return false;
@@ -927,7 +937,7 @@ bool MpvEngine::run() {
     Impl& d = *impl_;
     if (!d.isOpen) return false;
     int pause = 0;
-    if (mpv_set_property_async(d.mpv, 0, "pause", MPV_FORMAT_FLAG, &pause) < 0) return false;
+    if (lib().set_property_async(d.mpv, 0, "pause", MPV_FORMAT_FLAG, &pause) < 0) return false;
     d.running = true;
     d.holdTime = false;
     return true;
@@ -937,7 +947,7 @@ bool MpvEngine::stop() {
     Impl& d = *impl_;
     if (!d.isOpen) return false;
     int pause = 1;
-    if (mpv_set_property_async(d.mpv, 0, "pause", MPV_FORMAT_FLAG, &pause) < 0) return false;
+    if (lib().set_property_async(d.mpv, 0, "pause", MPV_FORMAT_FLAG, &pause) < 0) return false;
     d.running = false;
     return true;
 }
@@ -1040,7 +1050,7 @@ struct SoundPlayer::Impl {
     // Waits for the end of the sound; true when it played to its end.
     bool waitForEnd() {
         for (;;) {
-            mpv_event* event = mpv_wait_event(mpv, -1);
+            mpv_event* event = lib().wait_event(mpv, -1);
             if (event->event_id == MPV_EVENT_SHUTDOWN) return false;
             if (event->event_id == MPV_EVENT_END_FILE) {
                 const auto* end = static_cast<const mpv_event_end_file*>(event->data);
@@ -1056,10 +1066,10 @@ struct SoundPlayer::Impl {
         if (!mpv) return false;
         ended = false;
         const char* command[] = {"loadfile", file.c_str(), "replace", nullptr};
-        if (mpv_command(mpv, command) < 0) return false;
+        if (lib().command(mpv, command) < 0) return false;
         for (;;) {
             mpv_event* event =
-                mpv_wait_event(mpv, std::chrono::duration<double>(kLoadTimeout).count());
+                lib().wait_event(mpv, std::chrono::duration<double>(kLoadTimeout).count());
             if (event->event_id == MPV_EVENT_NONE || event->event_id == MPV_EVENT_SHUTDOWN) {
                 return false;
             }
@@ -1071,7 +1081,7 @@ struct SoundPlayer::Impl {
         }
         if (!hasTrack(mpv, "audio")) return false;
         int pause = 0;
-        if (mpv_set_property(mpv, "pause", MPV_FORMAT_FLAG, &pause) < 0) return false;
+        if (lib().set_property(mpv, "pause", MPV_FORMAT_FLAG, &pause) < 0) return false;
         if (synchronous) return waitForEnd();
         return true;
     }
@@ -1101,7 +1111,7 @@ bool SoundPlayer::isPlaying() {
     Impl& d = *impl_;
     if (!d.mpv) return false;
     while (!d.ended) {
-        mpv_event* event = mpv_wait_event(d.mpv, 0);
+        mpv_event* event = lib().wait_event(d.mpv, 0);
         if (event->event_id == MPV_EVENT_NONE) break;
         if (event->event_id == MPV_EVENT_END_FILE || event->event_id == MPV_EVENT_SHUTDOWN) {
             d.ended = true;

@@ -9,6 +9,7 @@
 
 #include "app/PlayerState.h"
 #include "app/Startup.h"
+#include "platform/qt/MpvLibrary.h"
 #include "platform/qt/QtPaths.h"
 #include "platform/qt/QtPlatform.h"
 
@@ -50,6 +51,9 @@ static int runOnQt(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/ostrel.png")));
     // The player ends its run itself; closing windows never quits Qt.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The media library loads while the window is made (once the toolkit
+    // has loaded its plug-ins, which would otherwise wait for it).
+    ostrel::platform::qt::preloadMpv();
 
     int exitCode = 0;
     {
