@@ -1,5 +1,5 @@
 # The configuration file as the player writes it, shared by the Linux and
-# Windows end-to-end suites. Needs CASE_DIR and fail from the suite's lib.sh.
+# Windows end-to-end suites. Needs CASE_DIR and fail (tests/e2e/suite.sh).
 
 # One key of the written file: its comment, a blank line, the key and its
 # value starting in column 14, a blank line.

@@ -10,22 +10,7 @@
 
 TITLE=" ostrel v2.03"
 
-# The reason of the first failed check; run_all.sh prints it.
-fail() {
-    [ -s "$CASE_DIR/why" ] || printf '%s\n' "$*" >"$CASE_DIR/why"
-    return 1
-}
-
-note() { printf '%s\n' "$*" >>"$CASE_DIR/notes"; }
-
 screen() { "$PY" "$E2E_DIR/screen.py" "$@"; }
-
-# Ends a process and everything it started, children first.
-kill_tree() {
-    local child
-    for child in $(pgrep -P "$1" 2>/dev/null); do kill_tree "$child"; done
-    kill -9 "$1" 2>/dev/null
-}
 
 # --- The player --------------------------------------------------------------
 

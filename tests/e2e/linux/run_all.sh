@@ -33,8 +33,8 @@ MEDIA=${E2E_MEDIA:-$BUILD/e2e-linux-media}
 CASE_LIMIT=${E2E_CASE_LIMIT:-90}
 
 suite_started=$(date +%s)
-say() { printf '%s\n' "$*"; }
-elapsed() { echo $(($(date +%s) - $1)); }
+# shellcheck source=../suite.sh
+. "$E2E_DIR/../suite.sh"
 
 [ -x "$PLAYER" ] || { say "no player in $BUILD: build it first (-DOSTREL_QT=ON)"; exit 2; }
 for tool in Xvfb xdotool xwd ffmpeg ffprobe timeout; do
@@ -76,7 +76,6 @@ media_seconds=$(elapsed "$step")
 # --- The display: a private Xvfb on the first free number.
 CASE_PIDS=()
 XVFB_PID=
-running_case=
 finish() {
     [ -n "$running_case" ] && kill -0 "$running_case" 2>/dev/null && kill_tree "$running_case"
     case_cleanup >/dev/null 2>&1
@@ -127,66 +126,8 @@ case_cleanup
 ((MENU_H > 5 && TOOL_BOTTOM > MENU_H)) ||
     { say "cannot tell the menu bar ($MENU_H) from the tool bar ($TOOL_BOTTOM)"; exit 2; }
 
-for part in "$E2E_DIR"/cases/*.sh; do
-    # shellcheck source=/dev/null
-    . "$part"
-done
-
-# Every case: a function case_NAME, in the order the cases files list them.
-ordered=()
-for part in "$E2E_DIR"/cases/*.sh; do
-    while read -r name; do ordered+=("$name"); done < <(sed -n 's/^case_\([a-z0-9_]*\)() {$/\1/p' "$part")
-done
-
-wanted() {
-    [ ${#ONLY[@]} -eq 0 ] && return 0
-    local pattern
-    for pattern in "${ONLY[@]}"; do [[ $1 == "$pattern"* ]] && return 0; done
-    return 1
-}
-
 say "Linux end-to-end tests of $PLAYER on $DISPLAY (media ${media_seconds} s; menu bar $MENU_H rows, tool bar to row $TOOL_BOTTOM)"
-passed=0
-failed=0
-for name in "${ordered[@]}"; do
-    wanted "$name" || continue
-    CASE_DIR="$WORK/cases/$name"
-    rm -rf "$CASE_DIR"
-    mkdir -p "$CASE_DIR"
-    started=$(date +%s)
-    (
-        trap case_cleanup EXIT
-        "case_$name"
-    ) >"$CASE_DIR/log" 2>&1 &
-    running_case=$!
-    timed_out=0
-    while kill -0 "$running_case" 2>/dev/null; do
-        if (($(date +%s) - started >= CASE_LIMIT)); then
-            kill_tree "$running_case"
-            timed_out=1
-            break
-        fi
-        sleep 0.2
-    done
-    wait "$running_case"
-    status=$?
-    running_case=
-    took=$(elapsed "$started")
-    if [ "$timed_out" = 1 ]; then
-        failed=$((failed + 1))
-        say "FAIL $name: still running after ${CASE_LIMIT} s"
-    elif [ -s "$CASE_DIR/why" ]; then
-        failed=$((failed + 1))
-        say "FAIL $name: $(head -n 1 "$CASE_DIR/why") (${took} s)"
-    elif [ "$status" != 0 ]; then
-        failed=$((failed + 1))
-        say "FAIL $name: ended with status $status (${took} s; see $CASE_DIR/log)"
-    else
-        passed=$((passed + 1))
-        say "PASS $name (${took} s)"
-    fi
-    [ -s "$CASE_DIR/notes" ] && [ -n "${E2E_VERBOSE:-}" ] && sed 's/^/    /' "$CASE_DIR/notes"
-done
+run_cases "$E2E_DIR/cases" "$WORK"
 
 say "suite took $(elapsed "$suite_started") s"
 say "$passed passed, $failed failed"

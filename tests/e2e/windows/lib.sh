@@ -11,25 +11,10 @@
 # every DirectDraw blit and every wave-output call, with times.
 TRACE_PLAYBACK="-all,trace+ddraw,trace+winmm,+timestamp"
 
-# The reason of the first failed check; run_all.sh prints it.
-fail() {
-    [ -s "$CASE_DIR/why" ] || printf '%s\n' "$*" >"$CASE_DIR/why"
-    return 1
-}
-
-note() { printf '%s\n' "$*" >>"$CASE_DIR/notes"; }
-
 winpath() { wine_env_winpath "$1"; }
 
 # The test driver; its output with Unix line ends, its status the driver's.
 drv() { wine_env_run -t 30 "$DRIVER" "$@"; }
-
-# Ends a process and everything it started, children first.
-kill_tree() {
-    local child
-    for child in $(pgrep -P "$1" 2>/dev/null); do kill_tree "$child"; done
-    kill -9 "$1" 2>/dev/null
-}
 
 # --- The player --------------------------------------------------------------
 

@@ -38,8 +38,8 @@ PYTHON=/usr/bin/python3
 CASE_LIMIT=${E2E_CASE_LIMIT:-120}
 
 suite_started=$(date +%s)
-say() { printf '%s\n' "$*"; }
-elapsed() { echo $(($(date +%s) - $1)); }
+# shellcheck source=../suite.sh
+. "$E2E_DIR/../suite.sh"
 
 [ -f "$EXE" ] || { say "no $EXE: build the Windows player first"; exit 2; }
 for tool in wine wineserver Xvfb xwd pulseaudio pactl ffmpeg ffprobe python3 \
@@ -92,7 +92,6 @@ step=$(date +%s)
 WINE_ENV_NO_TRAP=1
 wine_env_init "$WORK/world"
 CASE_PIDS=()
-running_case=
 finish() {
     [ -n "$running_case" ] && kill -0 "$running_case" 2>/dev/null && kill_tree "$running_case"
     case_cleanup >/dev/null 2>&1
@@ -112,72 +111,15 @@ wine reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$WORK/browser.sh" 
     { say "cannot set up the stand-in browser"; exit 2; }
 world_seconds=$(elapsed "$step")
 
-for part in "$E2E_DIR"/cases/*.sh; do
-    # shellcheck source=/dev/null
-    . "$part"
-done
-
-# Every case: a function case_NAME, in the order the cases files list them.
-mapfile -t cases < <(declare -F | awk '{ print $3 }' | sed -n 's/^case_//p')
-ordered=()
-for part in "$E2E_DIR"/cases/*.sh; do
-    while read -r name; do
-        for known in "${cases[@]}"; do [ "$known" = "$name" ] && ordered+=("$name"); done
-    done < <(sed -n 's/^case_\([a-z0-9_]*\)() {$/\1/p' "$part")
-done
-
-wanted() {
-    [ ${#ONLY[@]} -eq 0 ] && return 0
-    local pattern
-    for pattern in "${ONLY[@]}"; do [[ $1 == "$pattern"* ]] && return 0; done
-    return 1
+# Each case starts with an empty browser log and leaves no process behind.
+before_case() { : >"$BROWSER_LOG"; }
+after_case() {
+    CASE_PIDS=()
+    case_cleanup >/dev/null 2>&1
 }
 
 say "Wine end-to-end tests of $EXE (media ${media_seconds} s, Wine world ${world_seconds} s)"
-passed=0
-failed=0
-for name in "${ordered[@]}"; do
-    wanted "$name" || continue
-    CASE_DIR="$WORK/cases/$name"
-    rm -rf "$CASE_DIR"
-    mkdir -p "$CASE_DIR"
-    : >"$BROWSER_LOG"
-    started=$(date +%s)
-    (
-        trap case_cleanup EXIT
-        "case_$name"
-    ) >"$CASE_DIR/log" 2>&1 &
-    running_case=$!
-    timed_out=0
-    while kill -0 "$running_case" 2>/dev/null; do
-        if (($(date +%s) - started >= CASE_LIMIT)); then
-            kill_tree "$running_case"
-            timed_out=1
-            break
-        fi
-        sleep 0.2
-    done
-    wait "$running_case"
-    status=$?
-    running_case=
-    CASE_PIDS=()
-    case_cleanup >/dev/null 2>&1
-    took=$(elapsed "$started")
-    if [ "$timed_out" = 1 ]; then
-        failed=$((failed + 1))
-        say "FAIL $name: still running after ${CASE_LIMIT} s"
-    elif [ -s "$CASE_DIR/why" ]; then
-        failed=$((failed + 1))
-        say "FAIL $name: $(head -n 1 "$CASE_DIR/why") (${took} s)"
-    elif [ "$status" != 0 ]; then
-        failed=$((failed + 1))
-        say "FAIL $name: ended with status $status (${took} s; see $CASE_DIR/log)"
-    else
-        passed=$((passed + 1))
-        say "PASS $name (${took} s)"
-    fi
-    [ -s "$CASE_DIR/notes" ] && sed 's/^/    /' "$CASE_DIR/notes"
-done
+run_cases "$E2E_DIR/cases" "$WORK"
 
 say "suite took $(elapsed "$suite_started") s"
 say "$passed passed, $failed failed"

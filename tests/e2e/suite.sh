@@ -1,0 +1,97 @@
+# The end-to-end suites' shared frame, sourced by linux/run_all.sh and
+# windows/run_all.sh: reporting helpers and the loop that runs the cases.
+#
+# A suite defines its cases as functions case_NAME in the files of its
+# cases/ folder (they run in the order the files list them), sets CASE_LIMIT
+# (seconds a case may take), ONLY (the case names or prefixes asked for,
+# empty for all) and case_cleanup (stops what a case started), and may
+# define before_case and after_case, run around each case. A case fails on
+# the first `fail`, on a status other than 0, or when it outlasts the limit.
+# shellcheck shell=bash
+
+say() { printf '%s\n' "$*"; }
+elapsed() { echo $(($(date +%s) - $1)); }
+
+# The reason of the first failed check; the suite prints it.
+fail() {
+    [ -s "$CASE_DIR/why" ] || printf '%s\n' "$*" >"$CASE_DIR/why"
+    return 1
+}
+
+note() { printf '%s\n' "$*" >>"$CASE_DIR/notes"; }
+
+# Ends a process and everything it started, children first.
+kill_tree() {
+    local child
+    for child in $(pgrep -P "$1" 2>/dev/null); do kill_tree "$child"; done
+    kill -9 "$1" 2>/dev/null
+}
+
+running_case=
+
+# run_cases CASES_DIR WORK: runs every wanted case in WORK/cases/NAME, says
+# PASS or FAIL for each, and returns 1 when one failed. E2E_VERBOSE=1 also
+# prints each case's notes.
+run_cases() {
+    local cases_dir=$1 work=$2 part name started status timed_out took
+    local ordered=()
+    for part in "$cases_dir"/*.sh; do
+        # shellcheck source=/dev/null
+        . "$part"
+        while read -r name; do ordered+=("$name"); done \
+            < <(sed -n 's/^case_\([a-z0-9_]*\)() {$/\1/p' "$part")
+    done
+    passed=0
+    failed=0
+    for name in "${ordered[@]}"; do
+        _wanted "$name" || continue
+        CASE_DIR="$work/cases/$name"
+        rm -rf "$CASE_DIR"
+        mkdir -p "$CASE_DIR"
+        declare -F before_case >/dev/null && before_case
+        started=$(date +%s)
+        (
+            trap case_cleanup EXIT
+            "case_$name"
+        ) >"$CASE_DIR/log" 2>&1 &
+        running_case=$!
+        timed_out=0
+        while kill -0 "$running_case" 2>/dev/null; do
+            if (($(date +%s) - started >= CASE_LIMIT)); then
+                kill_tree "$running_case"
+                timed_out=1
+                break
+            fi
+            sleep 0.2
+        done
+        wait "$running_case"
+        status=$?
+        running_case=
+        declare -F after_case >/dev/null && after_case
+        took=$(elapsed "$started")
+        if [ "$timed_out" = 1 ]; then
+            failed=$((failed + 1))
+            say "FAIL $name: still running after ${CASE_LIMIT} s"
+        elif [ -s "$CASE_DIR/why" ]; then
+            failed=$((failed + 1))
+            say "FAIL $name: $(head -n 1 "$CASE_DIR/why") (${took} s)"
+        elif [ "$status" != 0 ]; then
+            failed=$((failed + 1))
+            say "FAIL $name: ended with status $status (${took} s; see $CASE_DIR/log)"
+        else
+            passed=$((passed + 1))
+            say "PASS $name (${took} s)"
+        fi
+        if [ -s "$CASE_DIR/notes" ] && [ -n "${E2E_VERBOSE:-}" ]; then
+            sed 's/^/    /' "$CASE_DIR/notes"
+        fi
+    done
+    [ "$failed" = 0 ]
+}
+
+_wanted() {
+    [ ${#ONLY[@]} -eq 0 ] && return 0
+    local pattern
+    for pattern in "${ONLY[@]}"; do [[ $1 == "$pattern"* ]] && return 0; done
+    return 1
+}
