@@ -207,7 +207,11 @@ case_playlist_three_items() {
     drv wait-dialog-gone "$dialog" 5000 >/dev/null || fail "OK did not close the dialog" || return
     wait_colour green 8 || fail "item 2 did not play after OK (screen $LAST_COLOUR)" || return
     wait_colour blue 8 || fail "item 3 did not follow item 2 (screen $LAST_COLOUR)" || return
-    sleep 1.5
+    # Item 3 plays on for up to its two seconds after blue first shows;
+    # then no further frame may come.
+    local waits=60
+    while ((waits-- > 0)) && (($(frame_blits) < 250)); do sleep 0.1; done
+    sleep 0.5
     [ "$(frame_blits)" = 250 ] || fail "$(frame_blits) frames blitted, not 150 + 100" || return
     drv key 0x1B >/dev/null
     status=$(player_wait_exit 15) || fail "the player did not end on Escape" || return
