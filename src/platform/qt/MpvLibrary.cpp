@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cstdio>
 #include <future>
 #include <mutex>
 
@@ -75,7 +76,15 @@ std::shared_future<Loaded> gLoading;
 
 std::shared_future<Loaded> loading() {
     std::lock_guard lock(gMutex);
-    if (!gLoading.valid()) gLoading = std::async(std::launch::async, load).share();
+    if (!gLoading.valid()) {
+        gLoading = std::async(std::launch::async, [] {
+                       Loaded loaded = load();
+                       // An installation without it can play nothing: say so
+                       // once, as the loader would have for a linked library.
+                       if (!loaded.ok) std::fprintf(stderr, "ostrel: %s\n", loaded.error.c_str());
+                       return loaded;
+                   }).share();
+    }
     return gLoading;
 }
 
