@@ -7,6 +7,33 @@ _config_entry() {
     printf '%s\r\n\r\n%s%*s%s\r\n\r\n' "$1" "$2" "$3" "" "$4"
 }
 
+# A configuration written by hand, read the way the reader reads it: lines
+# it ignores (comments, indented lines, unknown keys, keys in other letter
+# cases) are mixed in, and "Yes" is not "yes". Its window is at 150, 120,
+# 500 x 400, without a menu bar; Escape writes back "Jane Roe",
+# "Night  Birds", none, example.net, yes, yes, no, none, no.
+HAND_WRITTEN_CONFIG=(
+    "# written by hand"
+    "AuthorId     Jane Roe"
+    "DiscTitle Night  Birds   "
+    "AuthorSite none"
+    $'AuthorNet\texample.net'
+    "ForceNet yes"
+    "Tracking yes"
+    "VersionCheck yes"
+    "SoundOn Yes"
+    "MenuBar none"
+    "ReadOnly Yes"
+    "fullscreen yes"
+    "Undefined 7"
+    "  Height 999"
+    "XCoord 150"
+    "YCoord 120"
+    "Width=300"
+    "Width 500px"
+    "Height 400"
+)
+
 # expected_config AUTHOR_ID DISC_TITLE AUTHOR_SITE AUTHOR_NET FORCE_NET
 #   TRACKING SOUND_ON MENU_BAR READ_ONLY X Y WIDTH HEIGHT
 # The file the player writes, header line left out (it holds the time).

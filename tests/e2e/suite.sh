@@ -27,6 +27,21 @@ kill_tree() {
     kill -9 "$1" 2>/dev/null
 }
 
+# player_wait_exit SECONDS [DIR]: waits for the player started in DIR
+# (PLAYER_DIR) to end, as its status file tells, and prints its exit
+# status; status 1 when it still runs after SECONDS.
+player_wait_exit() {
+    local dir=${2:-$PLAYER_DIR} tries=$(($1 * 10))
+    while ((tries-- > 0)); do
+        if [ -s "$dir/status" ]; then
+            cat "$dir/status"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
 running_case=
 
 # run_cases CASES_DIR WORK: runs every wanted case in WORK/cases/NAME, says

@@ -60,20 +60,6 @@ player_process() {
     [ -n "$timeout_pid" ] && pgrep -P "$timeout_pid" 2>/dev/null | head -1
 }
 
-# player_wait_exit SECONDS [DIR]: waits for the player to end and prints its
-# exit status; status 1 when it still runs after SECONDS.
-player_wait_exit() {
-    local dir=${2:-$PLAYER_DIR} tries=$(($1 * 10))
-    while ((tries-- > 0)); do
-        if [ -s "$dir/status" ]; then
-            cat "$dir/status"
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
-}
-
 # player_alive: the player launched last still runs.
 player_alive() { [ ! -e "$PLAYER_DIR/status" ] && kill -0 "$PLAYER_PID" 2>/dev/null; }
 

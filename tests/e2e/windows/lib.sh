@@ -44,20 +44,6 @@ player_launch() {
     CASE_PIDS+=("$PLAYER_PID")
 }
 
-# player_wait_exit SECONDS [DIR]: waits for the player to end; prints its
-# exit status. Status 1 when it is still running after SECONDS.
-player_wait_exit() {
-    local dir=${2:-$PLAYER_DIR} tries=$(($1 * 10))
-    while ((tries-- > 0)); do
-        if [ -s "$dir/status" ]; then
-            cat "$dir/status"
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
-}
-
 # player_run SECONDS [ARGS...]: runs PLAYER_DIR/ostrel.exe to its end in the
 # foreground; RUN_STATUS is its exit status (124 if it had to be stopped),
 # RUN_MS its run time.

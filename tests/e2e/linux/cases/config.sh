@@ -32,26 +32,7 @@ case_config_escape_writes_defaults() {
 # with every setting in the fixed layout.
 case_config_escape_writes_placement() {
     local status
-    player_prepare custom \
-        "# written by hand" \
-        "AuthorId     Jane Roe" \
-        "DiscTitle Night  Birds   " \
-        "AuthorSite none" \
-        $'AuthorNet\texample.net' \
-        "ForceNet yes" \
-        "Tracking yes" \
-        "VersionCheck yes" \
-        "SoundOn Yes" \
-        "MenuBar none" \
-        "ReadOnly Yes" \
-        "fullscreen yes" \
-        "Undefined 7" \
-        "  Height 999" \
-        "XCoord 150" \
-        "YCoord 120" \
-        "Width=300" \
-        "Width 500px" \
-        "Height 400" || fail "cannot prepare the player" || return
+    player_prepare custom "${HAND_WRITTEN_CONFIG[@]}" || fail "cannot prepare the player" || return
     player_launch "$MEDIA/clip-mjpeg.avi" -e 5
     wait_window || fail "no player window" || return
     [ "$WIN_X $WIN_Y $WIN_W $WIN_H" = "150 120 500 400" ] ||

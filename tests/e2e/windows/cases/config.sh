@@ -36,28 +36,7 @@ case_config_escape_writes_defaults() {
 case_config_exit_writes_what_was_read() {
     local status
     player_prepare custom
-    # Lines the reader ignores (comments, indented lines, unknown keys,
-    # keys in other letter cases) are mixed in; "Yes" is not "yes".
-    printf '%s\r\n' \
-        "# written by hand" \
-        "AuthorId     Jane Roe" \
-        "DiscTitle Night  Birds   " \
-        "AuthorSite none" \
-        $'AuthorNet\texample.net' \
-        "ForceNet yes" \
-        "Tracking yes" \
-        "VersionCheck yes" \
-        "SoundOn Yes" \
-        "MenuBar none" \
-        "ReadOnly Yes" \
-        "fullscreen yes" \
-        "Undefined 7" \
-        "  Height 999" \
-        "XCoord 150" \
-        "YCoord 120" \
-        "Width=300" \
-        "Width 500px" \
-        "Height 400" >"$PLAYER_DIR/ostrel.cfg"
+    printf '%s\r\n' "${HAND_WRITTEN_CONFIG[@]}" >"$PLAYER_DIR/ostrel.cfg"
     player_launch "$(winpath "$MEDIA/clip-mjpeg.avi")" -e 5
     wait_window || fail "no player window" || return
     read_window_rect || fail "cannot read the window rectangle" || return
