@@ -118,6 +118,17 @@ bool addConfiguredItem(const char* value) {
     return true;
 }
 
+// Stores a text value, cut to its field. A cut can end in blanks, which the
+// reader never keeps at the end of a value: they go too, so that the file the
+// player writes reads back as the same text.
+template <std::size_t N>
+void copyValue(char (&field)[N], const char* value) {
+    copyText(field, value);
+    std::size_t length = std::strlen(field);
+    while (length > 0 && isWhite(field[length - 1]))
+        field[--length] = '\0';
+}
+
 // Applies one key line (or piece of a line). Returns false when reading must
 // stop with a failure.
 bool applyLine(char* line) {
@@ -145,16 +156,16 @@ bool applyLine(char* line) {
     bool yes = std::strcmp(value, "yes") == 0;
     switch (keyIndex(key)) {
         case kAuthorId:
-            copyText(state.authorId, value);
+            copyValue(state.authorId, value);
             break;
         case kDiscTitle:
-            copyText(state.discTitle, value);
+            copyValue(state.discTitle, value);
             break;
         case kAuthorSite:
-            copyText(state.authorSite, value);
+            copyValue(state.authorSite, value);
             break;
         case kAuthorNet:
-            copyText(state.authorNet, value);
+            copyValue(state.authorNet, value);
             break;
         case kForceNet:
             state.forceNet = yes ? 1 : 0;

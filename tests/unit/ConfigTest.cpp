@@ -94,6 +94,12 @@ std::vector<ReaderCase> readerCases() {
          "AuthorId=" + std::string(259, 'i') + "|AuthorSite=" + std::string(263, 's') +
              "|AuthorNet=" + std::string(271, 'n') + "|DiscTitle=" + std::string(259, 't') +
              "|Width=5"},
+        {"a cut that ends in blanks loses them",
+         "DiscTitle " + std::string(250, 't') + "\rorNet    os   trnoe\n",
+         "DiscTitle=" + std::string(250, 't') + "\rorNet"},
+        {"a cut value keeps no trailing blanks",
+         "AuthorId " + std::string(256, 'i') + "   \t   more words\n",
+         "AuthorId=" + std::string(256, 'i')},
         // One read takes 4095 characters: the rest of the line is a line of its own.
         {"5000-character line",
          "AuthorId " + std::string(4086, 'a') + "Width 77" + s + "\nHeight 88\n",
