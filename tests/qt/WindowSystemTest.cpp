@@ -57,6 +57,16 @@ protected:
                                    kTitle, style, x, y, w, h);
     }
 
+    // The window's client area in screen coordinates, as the player blits to it.
+    Rect clientOnScreen(WindowHandle window) {
+        Rect client;
+        system.getClientRect(window, client);
+        Point topLeft{0, 0}, bottomRight{client.right, client.bottom};
+        system.clientToScreen(window, topLeft);
+        system.clientToScreen(window, bottomRight);
+        return Rect{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+    }
+
     // Takes every queued message, as the player's loop does, and dispatches it.
     std::vector<Message> drain() {
         std::vector<Message> taken;
@@ -371,10 +381,7 @@ TEST_F(WindowSystemTest, BlitScalesTheSourceRectangleOntoTheScreenRectangle) {
     WindowHandle window = create();
     Rect client;
     system.getClientRect(window, client);
-    Point topLeft{0, 0}, bottomRight{client.right, client.bottom};
-    system.clientToScreen(window, topLeft);
-    system.clientToScreen(window, bottomRight);
-    Rect screen{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+    Rect screen = clientOnScreen(window);
 
     auto source = std::make_shared<QImage>(64, 64, QImage::Format_RGB32);
     source->fill(qRgb(9, 9, 9));
@@ -472,10 +479,7 @@ TEST_F(WindowSystemTest, PrimarySurfaceBlitsTheOffscreenImageIntoTheWindow) {
     QPainter(image).drawImage(0, 0, quarters());
     Rect client;
     system.getClientRect(window, client);
-    Point a{0, 0}, b{client.right, client.bottom};
-    system.clientToScreen(window, a);
-    system.clientToScreen(window, b);
-    Rect dest{a.x, a.y, b.x, b.y};
+    Rect dest = clientOnScreen(window);
     Rect sample{0, 0, 4, 2};
     EXPECT_EQ(primary->blt(&dest, offscreen.get(), &sample, kDdbltWait, nullptr), kOk);
     auto picture = [&] { return system.mainWindow()->client()->picture(); };
