@@ -8,8 +8,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -25,11 +26,17 @@ constexpr char kCopyData = 'C';
 
 constexpr std::uint32_t kMaxName = 4096;
 constexpr std::uint32_t kMaxCopyData = 1u << 20;
+// A second start sends one request and waits for its answer, so more than
+// the largest request at once is not one of ours.
+constexpr qsizetype kMaxPending = 1 + 8 + 4 + kMaxCopyData;
 // How long a second start waits for the running player: short for the
 // questions its loop answers at once, long for a hand-over, which opens the
 // new item (and may show a message box) before it answers.
 constexpr int kQuestionTimeoutMs = 5000;
 constexpr int kHandOverTimeoutMs = 120000;
+// How long the running player waits for the rest of a request it has begun
+// to receive (or for the first one after a connection) before it hangs up.
+constexpr int kRequestDeadlineMs = 5000;
 
 bool safeFolder(const std::string& path) {
     if (path.empty() || path.front() != '/') return false;
@@ -84,8 +91,18 @@ bool readText(const QByteArray& buffer, qsizetype& offset, std::string& text, bo
 
 }  // namespace
 
-struct SingleInstance::Connection {
-    QPointer<QLocalSocket> socket;
+struct SingleInstance::Connection : QObject {
+    Connection(int socket, QObject* parent)
+        : QObject(parent), fd(socket), notifier(socket, QSocketNotifier::Read) {
+        deadline.setSingleShot(true);
+    }
+    ~Connection() override {
+        notifier.setEnabled(false);
+        if (fd >= 0) ::close(fd);
+    }
+    int fd;
+    QSocketNotifier notifier;
+    QTimer deadline;
     QByteArray buffer;
     bool busy = false;
 };
@@ -93,7 +110,11 @@ struct SingleInstance::Connection {
 SingleInstance::SingleInstance() = default;
 
 SingleInstance::~SingleInstance() {
-    delete server_.data();
+    if (server_) {
+        server_.reset();
+        ::close(serverFd_);
+        ::unlink((folder_ + "/" + name_ + ".sock").c_str());
+    }
     if (clientFd_ >= 0) ::close(clientFd_);
     if (lockFd_ >= 0) ::close(lockFd_);
 }
@@ -138,31 +159,51 @@ void SingleInstance::closeHandle(MutexHandle handle) {
 
 bool SingleInstance::listen(Receiver receiver) {
     if (!holdsLock() || server_) return false;
-    receiver_ = std::move(receiver);
     std::string path = folder_ + "/" + name_ + ".sock";
-    QString socketPath = QString::fromLocal8Bit(path.c_str());
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
     // A socket left by a player that ended without removing it: the lock
-    // says nobody else listens there.
-    QLocalServer::removeServer(socketPath);
-    server_ = new QLocalServer();
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(socketPath)) {
-        delete server_.data();
+    // says nobody else listens there. Only the user may connect (the folder
+    // already keeps others out).
+    ::unlink(path.c_str());
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::chmod(path.c_str(), 0600) != 0 || ::listen(fd, 16) != 0) {
+        ::close(fd);
+        ::unlink(path.c_str());
         return false;
     }
-    QObject::connect(server_.data(), &QLocalServer::newConnection, server_.data(),
+    receiver_ = std::move(receiver);
+    serverFd_ = fd;
+    server_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    QObject::connect(server_.get(), &QSocketNotifier::activated, server_.get(),
                      [this] { accept(); });
     return true;
 }
 
 void SingleInstance::accept() {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
-        auto connection = std::make_shared<Connection>();
-        connection->socket = socket;
-        QObject::connect(socket, &QLocalSocket::readyRead, socket,
+    int fd;
+    while ((fd = ::accept4(serverFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0) {
+        auto* connection = new Connection(fd, server_.get());
+        QObject::connect(&connection->notifier, &QSocketNotifier::activated, connection,
                          [this, connection] { serve(connection); });
-        QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // While a request is answered its deadline does not count.
+        QObject::connect(&connection->deadline, &QTimer::timeout, connection, [connection] {
+            if (!connection->busy) drop(connection);
+        });
+        connection->deadline.start(kRequestDeadlineMs);
     }
+}
+
+void SingleInstance::drop(Connection* connection) {
+    connection->notifier.setEnabled(false);
+    connection->deadline.stop();
+    if (connection->fd >= 0) ::close(connection->fd);
+    connection->fd = -1;
+    connection->deleteLater();
 }
 
 SingleInstance::Outcome SingleInstance::answer(QByteArray& buffer, QByteArray& reply) {
@@ -204,27 +245,46 @@ SingleInstance::Outcome SingleInstance::answer(QByteArray& buffer, QByteArray& r
     return Outcome::Answered;
 }
 
-void SingleInstance::serve(const std::shared_ptr<Connection>& connection) {
+void SingleInstance::serve(Connection* connection) {
     // A request is served to its end before the next one of the same start
     // is looked at, even when serving it runs a modal loop.
-    if (connection->busy || !connection->socket) return;
+    if (connection->busy || connection->fd < 0) return;
+    bool ended = false;
+    char chunk[16384];
+    for (;;) {
+        ssize_t got = ::recv(connection->fd, chunk, sizeof chunk, 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            ended = got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+            break;
+        }
+        connection->buffer.append(chunk, got);
+        if (connection->buffer.size() > kMaxPending) return drop(connection);
+    }
     connection->busy = true;
-    connection->buffer += connection->socket->readAll();
+    connection->notifier.setEnabled(false);
+    QPointer<Connection> alive(connection);
     while (!connection->buffer.isEmpty()) {
         QByteArray reply;
         Outcome outcome = answer(connection->buffer, reply);
-        if (!connection->socket) return;
-        if (outcome == Outcome::Bad) {
-            connection->socket->abort();
-            return;
-        }
+        if (!alive) return;
+        if (outcome == Outcome::Bad) return drop(connection);
         if (outcome == Outcome::Incomplete) break;
-        connection->socket->write(reply);
-        connection->socket->flush();
+        // The answer is a few bytes to a start that waits for it: one that
+        // does not take it is dropped rather than waited for.
+        if (::send(connection->fd, reply.constData(), static_cast<std::size_t>(reply.size()),
+                   MSG_NOSIGNAL) != reply.size())
+            return drop(connection);
     }
     connection->busy = false;
-    // Bytes that came while a request was being served.
-    if (connection->socket && connection->socket->bytesAvailable() > 0) serve(connection);
+    // A start that hung up is done with, once its last whole request is served.
+    if (ended) return drop(connection);
+    // Bytes that came while a request was served wake the notifier again.
+    connection->notifier.setEnabled(true);
+    if (connection->buffer.isEmpty())
+        connection->deadline.stop();
+    else if (!connection->deadline.isActive())
+        connection->deadline.start(kRequestDeadlineMs);
 }
 
 bool SingleInstance::connectToRunning() {

@@ -7,15 +7,13 @@
 #pragma once
 
 #include <QByteArray>
-#include <QPointer>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/Platform.h"
 
-class QLocalServer;
-class QLocalSocket;
+class QSocketNotifier;
 
 namespace ostrel::platform::qt {
 
@@ -48,7 +46,8 @@ public:
     bool isSecondStart() const { return secondStart_; }
 
     // First start: answers second starts from now on (the socket's events
-    // come through the Qt event processing of the player's loop).
+    // come through the Qt event processing of the player's loop, so its wait
+    // for the next message ends when a second start connects).
     bool listen(Receiver receiver);
 
     // Second start, each call over one connection to the running player.
@@ -63,7 +62,8 @@ private:
     // Answers the request at the start of `buffer` and takes it out.
     Outcome answer(QByteArray& buffer, QByteArray& reply);
     void accept();
-    void serve(const std::shared_ptr<Connection>& connection);
+    void serve(Connection* connection);
+    static void drop(Connection* connection);
     bool connectToRunning();
     bool request(const QByteArray& frame, void* reply, std::size_t replySize, int timeoutMs);
 
@@ -72,7 +72,9 @@ private:
     int lockFd_ = -1;
     bool holder_ = false;
     bool secondStart_ = false;
-    QPointer<QLocalServer> server_;
+    int serverFd_ = -1;
+    // Watches the listening socket; the connections are its children.
+    std::unique_ptr<QSocketNotifier> server_;
     Receiver receiver_;
     int clientFd_ = -1;
 };
