@@ -34,6 +34,8 @@ WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 li
     gstreamer1.0-plugins-bad gstreamer1.0-libav xvfb xauth x11-apps ffmpeg pulseaudio
     pulseaudio-utils python3 procps)
 
-# Packages of the Linux build (Qt 6 and libmpv), scripts/run and its tests.
-LINUX_PACKAGES=(qt6-base-dev libmpv-dev libgl-dev xvfb xauth xdotool x11-apps x11-utils imagemagick
-    ffmpeg mpv python3 python3-numpy python3-xlib time passwd util-linux)
+# Packages of the Linux build (Qt 6, FFmpeg's libraries, PulseAudio's client library),
+# scripts/run and its tests.
+LINUX_PACKAGES=(qt6-base-dev libgl-dev libavformat-dev libavcodec-dev libswscale-dev
+    libswresample-dev libavutil-dev libpulse-dev xvfb xauth xdotool x11-apps x11-utils imagemagick
+    ffmpeg python3 python3-numpy python3-xlib time passwd util-linux)

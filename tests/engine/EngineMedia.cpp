@@ -1,6 +1,7 @@
 #include "EngineMedia.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -165,28 +166,19 @@ std::vector<std::string> lines(const std::string& text) {
 }  // namespace
 
 std::vector<std::int64_t> frameStarts(const std::string& name) {
-    // In ticks of each stream's time base, so that nothing is rounded to
-    // the microsecond on the way.
-    double fileStart = 1e300;
-    double videoTick = 0;
-    for (const std::string& line :
-         lines(output("ffprobe -v error -show_entries stream=codec_type,start_pts,time_base "
-                      "-of csv=p=0 " +
-                      quoted(mediaPath(name))))) {
-        // codec_type,time_base,start_pts
-        const std::size_t first = line.find(',');
-        const std::size_t second = line.find(',', first + 1);
-        if (first == std::string::npos || second == std::string::npos) continue;
-        const double tick = secondsPerTick(line.substr(first + 1, second - first - 1));
-        fileStart = std::min(fileStart, std::atof(line.c_str() + second + 1) * tick);
-        if (line.compare(0, first, "video") == 0 && videoTick == 0) videoTick = tick;
-    }
+    // In ticks of the stream's time base, so that nothing is rounded to the
+    // microsecond on the way.
+    const double tick = secondsPerTick(
+        output("ffprobe -v error -select_streams v:0 -show_entries stream=time_base -of csv=p=0 " +
+               quoted(mediaPath(name))));
     std::vector<std::int64_t> starts;
+    double first = 0;
     for (const std::string& line :
          lines(output("ffprobe -v error -select_streams v:0 -show_entries "
                       "frame=best_effort_timestamp -of csv=p=0 " +
                       quoted(mediaPath(name))))) {
-        const double units = (std::atof(line.c_str()) * videoTick - fileStart) * 1e7;
+        if (starts.empty()) first = std::atof(line.c_str());
+        const double units = (std::atof(line.c_str()) - first) * tick * 1e7;
         starts.push_back(static_cast<std::int64_t>(std::ceil(units - 1e-3)));
     }
     return starts;
@@ -267,23 +259,40 @@ double psnr(const std::uint8_t* picture, int stride, const std::vector<std::uint
     return 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-        had_ = true;
-        old_ = old;
-    }
-    ::setenv(name, value.c_str(), 1);
+namespace {
+
+// The file every sound of the process is played into, set before the first
+// one plays.
+const std::string& capturePath() {
+    static const std::string path =
+        "/tmp/ostrel-engine-sound-" + std::to_string(::getpid()) + ".wav";
+    return path;
 }
 
-ScopedEnv::~ScopedEnv() {
-    if (had_) {
-        ::setenv(name_.c_str(), old_.c_str(), 1);
-    } else {
-        ::unsetenv(name_.c_str());
+class CaptureSound : public ::testing::Environment {
+public:
+    void SetUp() override { ::setenv("OSTREL_AUDIO_OUT", ("pcm:" + capturePath()).c_str(), 1); }
+    void TearDown() override { std::remove(capturePath().c_str()); }
+};
+const auto* const kCaptureSound = ::testing::AddGlobalTestEnvironment(new CaptureSound);
+
+constexpr std::size_t kWavHeader = 44;
+
+}  // namespace
+
+PcmCapture::PcmCapture() {
+    struct stat info {};
+    if (::stat(capturePath().c_str(), &info) == 0 &&
+        static_cast<std::size_t>(info.st_size) > kWavHeader) {
+        from_ = static_cast<std::size_t>(info.st_size) - kWavHeader;
     }
 }
 
-PcmPeak wavPeak(const std::string& path) {
+PcmPeak PcmCapture::played() const {
+    return wavPeak(capturePath(), from_);
+}
+
+PcmPeak wavPeak(const std::string& path, std::size_t from) {
     std::ifstream in(path, std::ios::binary);
     std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     PcmPeak result;
@@ -308,7 +317,7 @@ PcmPeak wavPeak(const std::string& path) {
             // A writer that could not seek back leaves the size open.
             const std::size_t end = std::min(data.size(), size == 0 ? data.size() : body + size);
             result.peak = 0;
-            for (std::size_t i = body; i + 1 < end; i += 2) {
+            for (std::size_t i = body + from; i + 1 < end; i += 2) {
                 const auto sample = static_cast<std::int16_t>(u16(i));
                 result.peak = std::max(result.peak, std::abs(static_cast<int>(sample)));
                 ++result.samples;

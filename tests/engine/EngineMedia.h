@@ -22,10 +22,9 @@ std::string makeScratchDir();
 // Frames of the clip's first video stream as ffprobe counts them by decoding.
 int countFrames(const std::string& path);
 
-// When each video frame starts, in 100 ns units after the start of the file
-// (the earliest start of any of its streams, where libmpv's clock starts),
-// rounded up to the next unit: the first time at which the frame is the one
-// on show.
+// When each video frame starts, in 100 ns units after the first frame (where
+// the engine's clock starts), rounded up to the next unit: the first time at
+// which the frame is the one on show.
 std::vector<std::int64_t> frameStarts(const std::string& name);
 
 // Every frame of the clip as ffmpeg decodes it, 32-bit B, G, R, X per pixel,
@@ -47,26 +46,25 @@ double meanSquaredError(const std::uint8_t* picture, int stride,
 double psnr(const std::uint8_t* picture, int stride, const std::vector<std::uint8_t>& reference,
             int width, int height);
 
-// Sets an environment variable for the lifetime of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    bool had_ = false;
-    std::string old_;
-};
-
-// The peak absolute sample of the 16-bit PCM data of a WAV file (-1 when the
-// file is not 16-bit PCM WAV), and its sample count.
+// The peak absolute sample of 16-bit PCM data, and its sample count.
 struct PcmPeak {
     int peak = -1;
     std::size_t samples = 0;
 };
-PcmPeak wavPeak(const std::string& path);
+// Of the data of a 16-bit PCM WAV file from its byte `from` on (-1 when the
+// file is not 16-bit PCM WAV).
+PcmPeak wavPeak(const std::string& path, std::size_t from = 0);
+
+// What the engine plays: the tests' process sends it to a WAV file (the null
+// output, at real-time pace). A capture marks how far the file is written
+// and reads back what was played after that.
+class PcmCapture {
+public:
+    PcmCapture();
+    PcmPeak played() const;
+
+private:
+    std::size_t from_ = 0;
+};
 
 }  // namespace ostrel::engine_test

@@ -13,9 +13,9 @@
 
 #include "app/PlayerState.h"
 #include "app/Text.h"
-#include "platform/qt/MpvEngine.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/qt/media/AudioOutput.h"
 #include "resource_ids.h"
 #include "ui/Dialogs.h"
 
@@ -62,7 +62,7 @@ protected:
         state.soundOn = 0;
         // The wave output is opened with the format the volume probe fills in.
         state.probeFormat = WaveFormat{kWaveFormatPcm, 2, 44100, 88200, 2, 8, 0};
-        setOutputVolume(0xFFFFFFFFu);
+        media::setOutputVolume(0xFFFFFFFFu);
     }
     void TearDown() override { installPlatform(nullptr); }
 
@@ -141,7 +141,7 @@ TEST_F(DialogsTest, ArrowClicksAndKeysAreLineStepsOfTen) {
     EXPECT_EQ(state.volumePos, 1240);
     // Below 1250 the level is 0: silence.
     EXPECT_EQ(state.volumeLevel, 0);
-    EXPECT_EQ(outputVolume(), 0u);
+    EXPECT_EQ(media::outputVolume(), 0u);
 
     scrolls().clear();
     volume->setFocus();
@@ -178,7 +178,7 @@ TEST_F(DialogsTest, TroughClicksArePageStepsThatMoveNothing) {
 TEST_F(DialogsTest, DraggingTracksTheBarAndAppliesTheVolumeOnlyOnRelease) {
     auto dialog = settings();
     QScrollBar* volume = bar(*dialog, IDC_VOLUME_BAR);
-    setOutputVolume(0x12341234u);
+    media::setOutputVolume(0x12341234u);
     volume->setSliderDown(true);
     volume->setSliderPosition(7000);
     volume->setSliderPosition(10000);
@@ -189,7 +189,7 @@ TEST_F(DialogsTest, DraggingTracksTheBarAndAppliesTheVolumeOnlyOnRelease) {
     EXPECT_EQ(volume->value(), 10000);
     // Nothing applied while the thumb moves.
     EXPECT_EQ(state.volumePos, 1250);
-    EXPECT_EQ(outputVolume(), 0x12341234u);
+    EXPECT_EQ(media::outputVolume(), 0x12341234u);
 
     volume->setSliderDown(false);
     ASSERT_EQ(scrolls().size(), 3u);
@@ -197,7 +197,7 @@ TEST_F(DialogsTest, DraggingTracksTheBarAndAppliesTheVolumeOnlyOnRelease) {
     EXPECT_EQ(scrolls()[2].thumb, 10000);
     EXPECT_EQ(state.volumePos, 10000);
     EXPECT_EQ(state.volumeLevel, 8);
-    EXPECT_EQ(outputVolume(), 0xFFFFFFFFu);
+    EXPECT_EQ(media::outputVolume(), 0xFFFFFFFFu);
 }
 
 TEST_F(DialogsTest, TheWheelMovesNoBar) {

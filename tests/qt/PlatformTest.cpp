@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/qt/MpvEngine.h"
 #include "platform/qt/QtDirectDraw.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/qt/media/AudioOutput.h"
 
 namespace ostrel::platform::qt {
 namespace {
@@ -110,7 +110,7 @@ TEST_F(PlatformTest, WaveOutputVolumeIsThePlayersOwnValue) {
     ASSERT_EQ(platform.waveOutOpen(pcm, device), kMmNoError);
     device->getVolume(volume);
     EXPECT_EQ(volume, 0x40004000u);
-    EXPECT_EQ(outputVolume(), 0x40004000u);
+    EXPECT_EQ(media::outputVolume(), 0x40004000u);
     device->setVolume(0xFFFFFFFFu);
 }
 
@@ -187,15 +187,25 @@ TEST_F(PlatformTest, DisplayObjectsDescribeTheScreenIn32BitRgb) {
     off.caps = kDdsCapsOffscreenPlain;
     std::unique_ptr<DirectDrawSurface> offscreen;
     ASSERT_EQ(directDraw->createSurface(off, offscreen), kOk);
-    const QImage& image = *static_cast<QtOffscreenSurface*>(offscreen.get())->image();
-    EXPECT_EQ(image.size(), screen);
+    SurfaceDesc made;
+    ASSERT_EQ(offscreen->getSurfaceDesc(made), kOk);
+    EXPECT_EQ(QSize(made.width, made.height), screen);
+    // The part a clip's frames use is kept in rows of its own width, black
+    // at first, starting on the 64-byte boundaries the video converter
+    // writes fastest to; growing it keeps what was drawn.
+    auto* surface = static_cast<QtOffscreenSurface*>(offscreen.get());
+    ASSERT_TRUE(surface->cover(QRect(0, 0, 100, 50)));
+    const QImage& image = *surface->image();
+    EXPECT_EQ(image.size(), QSize(100, 50));
     EXPECT_EQ(image.format(), QImage::Format_RGB32);
-    // Black at first; rows start on the 64-byte boundaries the video
-    // renderer writes fastest to.
-    EXPECT_EQ(image.pixel(0, 0), qRgb(0, 0, 0));
-    EXPECT_EQ(image.pixel(screen.width() - 1, screen.height() - 1), qRgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(99, 49), qRgb(0, 0, 0));
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(image.constBits()) % 64, 0u);
-    EXPECT_EQ(image.bytesPerLine() % 64, 0);
+    EXPECT_EQ(image.bytesPerLine(), 448);
+    surface->image()->setPixel(99, 49, qRgb(1, 2, 3));
+    ASSERT_TRUE(surface->cover(QRect(0, 0, 120, 60)));
+    EXPECT_EQ(image.size(), QSize(120, 60));
+    EXPECT_EQ(image.pixel(99, 49), qRgb(1, 2, 3));
+    EXPECT_FALSE(surface->cover(QRect(0, 0, screen.width() + 1, 1)));
     SurfaceDesc other = off;
     other.pixelFormat.bytes[12] = 16;
     std::unique_ptr<DirectDrawSurface> refused;

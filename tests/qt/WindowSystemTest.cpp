@@ -475,8 +475,9 @@ TEST_F(WindowSystemTest, PrimarySurfaceBlitsTheOffscreenImageIntoTheWindow) {
     ASSERT_EQ(primary->setClipper(clipper.get()), kOk);
     ASSERT_EQ(clipper->setHWnd(0, window), kOk);
 
-    auto* image = static_cast<QtOffscreenSurface*>(offscreen.get())->image().get();
-    QPainter(image).drawImage(0, 0, quarters());
+    auto* surface = static_cast<QtOffscreenSurface*>(offscreen.get());
+    ASSERT_TRUE(surface->cover(QRect(0, 0, 4, 2)));
+    QPainter(surface->image().get()).drawImage(0, 0, quarters());
     Rect client;
     system.getClientRect(window, client);
     Rect dest = clientOnScreen(window);

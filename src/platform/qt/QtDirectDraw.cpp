@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <QPainter>
+#include <algorithm>
 #include <cstring>
 
 #include "platform/qt/QtWindowSystem.h"
@@ -83,19 +84,16 @@ Status QtPrimarySurface::blt(const Rect* destRect, DirectDrawSurface* source,
     return kOk;
 }
 
-QtOffscreenSurface::QtOffscreenSurface(int width, int height) {
-    // The surface is as large as the screen and the frames use a corner of
-    // it: its memory comes zeroed (black) from the system and only the part
-    // that is drawn on is ever touched. Rows start on 64-byte boundaries,
-    // where the video renderer writes fastest.
+namespace {
+
+// A black image in memory that comes zeroed from the system, its rows on
+// 64-byte boundaries, where the video converter writes fastest.
+QImage blackImage(int width, int height) {
     const std::size_t rowBytes = (static_cast<std::size_t>(width) * 4 + 63) / 64 * 64;
     const std::size_t bytes = rowBytes * static_cast<std::size_t>(height);
     void* memory =
         ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED) {
-        image_ = std::make_shared<QImage>();
-        return;
-    }
+    if (memory == MAP_FAILED) return QImage();
     struct Mapping {
         void* memory;
         std::size_t bytes;
@@ -105,14 +103,29 @@ QtOffscreenSurface::QtOffscreenSurface(int width, int height) {
         ::munmap(mapping->memory, mapping->bytes);
         delete mapping;
     };
-    image_ = std::make_shared<QImage>(static_cast<uchar*>(memory), width, height,
-                                      static_cast<qsizetype>(rowBytes), QImage::Format_RGB32,
-                                      release, new Mapping{memory, bytes});
+    return QImage(static_cast<uchar*>(memory), width, height, static_cast<qsizetype>(rowBytes),
+                  QImage::Format_RGB32, release, new Mapping{memory, bytes});
+}
+
+}  // namespace
+
+QtOffscreenSurface::QtOffscreenSurface(int width, int height) : size_(width, height) {}
+
+bool QtOffscreenSurface::cover(const QRect& area) {
+    if (!QRect(QPoint(0, 0), size_).contains(area)) return false;
+    const QRect drawn = image_->rect();
+    if (drawn.contains(area)) return true;
+    QImage grown = blackImage(std::max(drawn.width(), area.right() + 1),
+                              std::max(drawn.height(), area.bottom() + 1));
+    if (grown.isNull()) return false;
+    if (!image_->isNull()) QPainter(&grown).drawImage(0, 0, *image_);
+    *image_ = std::move(grown);
+    return true;
 }
 
 Status QtOffscreenSurface::getSurfaceDesc(SurfaceDesc& desc) {
     if (desc.size != kSurfaceDescSize) return kFail;
-    describe(desc, image_->size(), kDdsCapsOffscreenPlain);
+    describe(desc, size_, kDdsCapsOffscreenPlain);
     return kOk;
 }
 
@@ -123,7 +136,8 @@ Status QtOffscreenSurface::setClipper(DirectDrawClipper*) {
 
 Status QtOffscreenSurface::blt(const Rect* destRect, DirectDrawSurface* source,
                                const Rect* sourceRect, std::uint32_t flags, const BltFx* fx) {
-    QRect target = destRect ? toQRect(*destRect) : image_->rect();
+    QRect target = destRect ? toQRect(*destRect) : QRect(QPoint(0, 0), size_);
+    if (!cover(target.intersected(QRect(QPoint(0, 0), size_)))) return kFail;
     QPainter painter(image_.get());
     if (flags & kDdbltColorFill) {
         if (!fx) return kFail;
@@ -153,10 +167,8 @@ Status QtDirectDraw::createSurface(SurfaceDesc& desc, std::unique_ptr<DirectDraw
     if (desc.width == 0 || desc.height == 0 || desc.width > 16384 || desc.height > 16384) {
         return kFail;
     }
-    auto offscreen = std::make_unique<QtOffscreenSurface>(static_cast<int>(desc.width),
-                                                          static_cast<int>(desc.height));
-    if (offscreen->image()->isNull()) return kFail;
-    surface = std::move(offscreen);
+    surface = std::make_unique<QtOffscreenSurface>(static_cast<int>(desc.width),
+                                                   static_cast<int>(desc.height));
     return kOk;
 }
 

@@ -2,7 +2,9 @@
 // the main window is on, in screen coordinates; drawing on it lands in the
 // main window's client area only (the clipper's window), painted at once.
 // The off-screen surface is a 32-bit RGB image of the screen's size in
-// memory, which the stream samples write their frames into.
+// memory, which the stream samples write their frames into. Only the part
+// drawn on is kept, from the top-left corner, in rows as wide as that part
+// (a clip's frames), the rest being black.
 #pragma once
 
 #include <QImage>
@@ -48,11 +50,17 @@ public:
     Status setClipper(DirectDrawClipper* clipper) override;
     Status blt(const Rect* destRect, DirectDrawSurface* source, const Rect* sourceRect,
                std::uint32_t flags, const BltFx* fx) override;
-    // The pixels; a stream sample holds them as long as it lives.
+    // The part drawn on so far, from the top-left corner (empty at first).
+    // The object stays the same when the part grows, so a stream sample and
+    // the window may hold it.
     const std::shared_ptr<QImage>& image() const { return image_; }
+    // Grows the part drawn on to cover `area` (within the surface; what is
+    // new is black). False when it is outside or memory cannot be had.
+    bool cover(const QRect& area);
 
 private:
-    std::shared_ptr<QImage> image_;
+    QSize size_;
+    std::shared_ptr<QImage> image_ = std::make_shared<QImage>();
 };
 
 class QtDirectDraw final : public DirectDraw {

@@ -33,7 +33,7 @@ Status QtDirectDrawMediaStream::createSample(DirectDrawSurface* surface, const R
     if (!offscreen) return kFail;
     QRect area(QPoint(rect.left, rect.top), QSize(rect.right - rect.left, rect.bottom - rect.top));
     // The frames must fit the surface, as they must on the display.
-    if (area.isEmpty() || !offscreen->image()->rect().contains(area)) return kFail;
+    if (area.isEmpty() || !offscreen->cover(area)) return kFail;
     sample = std::make_unique<QtStreamSample>(engine_, offscreen->image(), area);
     return kOk;
 }
@@ -47,7 +47,7 @@ Status QtMediaStream::queryDirectDrawMediaStream(std::unique_ptr<DirectDrawMedia
 
 Status QtMultiMediaStream::initialize(std::uint32_t streamType, std::uint32_t) {
     if (engine_ || streamType != kStreamTypeRead) return kFail;
-    engine_ = std::make_shared<MpvEngine>();
+    engine_ = std::make_shared<media::MediaEngine>();
     return kOk;
 }
 

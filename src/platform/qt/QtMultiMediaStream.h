@@ -1,4 +1,4 @@
-// The media stream objects of the Linux build, over one MpvEngine per
+// The media stream objects of the Linux build, over one MediaEngine per
 // multimedia stream. The objects obtained from a stream share its engine, so
 // the player may release them in any order.
 #pragma once
@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "platform/MultiMediaStream.h"
-#include "platform/qt/MpvEngine.h"
+#include "platform/qt/media/MediaEngine.h"
 
 namespace ostrel::platform::qt {
 
@@ -15,37 +15,37 @@ namespace ostrel::platform::qt {
 // with the next frame, scaled to the rectangle's size.
 class QtStreamSample final : public StreamSample {
 public:
-    QtStreamSample(std::shared_ptr<MpvEngine> engine, std::shared_ptr<QImage> image,
+    QtStreamSample(std::shared_ptr<media::MediaEngine> engine, std::shared_ptr<QImage> image,
                    const QRect& rect)
         : engine_(std::move(engine)), image_(std::move(image)), rect_(rect) {}
     Status update(std::uint32_t flags) override;
 
 private:
-    std::shared_ptr<MpvEngine> engine_;
+    std::shared_ptr<media::MediaEngine> engine_;
     std::shared_ptr<QImage> image_;
     QRect rect_;
 };
 
 class QtDirectDrawMediaStream final : public DirectDrawMediaStream {
 public:
-    explicit QtDirectDrawMediaStream(std::shared_ptr<MpvEngine> engine)
+    explicit QtDirectDrawMediaStream(std::shared_ptr<media::MediaEngine> engine)
         : engine_(std::move(engine)) {}
     Status getFormat(SurfaceDesc& desc) override;
     Status createSample(DirectDrawSurface* surface, const Rect& rect, std::uint32_t flags,
                         std::unique_ptr<StreamSample>& sample) override;
 
 private:
-    std::shared_ptr<MpvEngine> engine_;
+    std::shared_ptr<media::MediaEngine> engine_;
 };
 
 class QtMediaStream final : public MediaStream {
 public:
-    QtMediaStream(std::shared_ptr<MpvEngine> engine, MediaPurpose purpose)
+    QtMediaStream(std::shared_ptr<media::MediaEngine> engine, MediaPurpose purpose)
         : engine_(std::move(engine)), purpose_(purpose) {}
     Status queryDirectDrawMediaStream(std::unique_ptr<DirectDrawMediaStream>& stream) override;
 
 private:
-    std::shared_ptr<MpvEngine> engine_;
+    std::shared_ptr<media::MediaEngine> engine_;
     MediaPurpose purpose_;
 };
 
@@ -62,7 +62,7 @@ public:
     Status setState(StreamState state) override;
 
 private:
-    std::shared_ptr<MpvEngine> engine_;
+    std::shared_ptr<media::MediaEngine> engine_;
     bool videoAdded_ = false;
     bool audioAdded_ = false;
 };

@@ -1,5 +1,6 @@
 #include "platform/qt/QtPaths.h"
 
+#include <cctype>
 #include <cstring>
 
 namespace ostrel::platform::qt {
@@ -49,6 +50,26 @@ std::string joinCommandLine(const std::vector<std::string>& arguments) {
         if (quote) text += '"';
     }
     return text;
+}
+
+std::string clipArgument(const std::vector<std::string>& arguments,
+                         const std::string& currentFolder) {
+    std::string clip;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& word = arguments[i];
+        if (word == "-fs") continue;
+        if (word == "-s" || word == "-e" || word == "-t") {
+            ++i;
+            continue;
+        }
+        clip = word;
+    }
+    if (clip.empty()) return clip;
+    std::string extension = clip.size() >= 4 ? clip.substr(clip.size() - 4) : "";
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".wav") return {};
+    return lexicalFullPath(clip, currentFolder);
 }
 
 }  // namespace ostrel::platform::qt

@@ -28,4 +28,11 @@ std::uint32_t copyPathResult(const std::string& path, std::uint32_t bufferSize, 
 // command-line reader gives the same words back.
 std::string joinCommandLine(const std::vector<std::string>& arguments);
 
+// The clip the program's arguments name, made absolute against
+// `currentFolder` as the player will find it: the last word that is neither
+// an option nor an option's number. Empty when there is none, or when it is
+// a sound (".wav"), which no clip is opened for.
+std::string clipArgument(const std::vector<std::string>& arguments,
+                         const std::string& currentFolder);
+
 }  // namespace ostrel::platform::qt

@@ -1,25 +1,29 @@
 #include "platform/qt/QtPlatform.h"
 
+#include <net/if.h>
+#include <net/route.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDesktopServices>
-#include <QDir>
 #include <QFile>
 #include <QMessageBox>
-#include <QNetworkInformation>
 #include <QToolBar>
 #include <QUrl>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
+#include <optional>
+#include <sstream>
 #include <string>
 
-#include "platform/qt/MpvEngine.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtDirectDraw.h"
 #include "platform/qt/QtMultiMediaStream.h"
 #include "platform/qt/QtPaths.h"
+#include "platform/qt/media/AudioOutput.h"
+#include "platform/qt/media/SoundPlayer.h"
 #include "resource_ids.h"
 
 namespace ostrel::platform::qt {
@@ -41,17 +45,57 @@ bool environmentIs(const char* name, const char* value) {
     return set && std::strcmp(set, value) == 0;
 }
 
+// A route in use over an interface that is up. The loopback is left out: it
+// holds the routes the system keeps to refuse traffic it has no way out for.
+bool routeUsable(const std::string& flags, const std::string& device) {
+    unsigned long route = std::strtoul(flags.c_str(), nullptr, 16);
+    if (!(route & RTF_UP) || (route & RTF_REJECT)) return false;
+    if (device.empty() || device.find('/') != std::string::npos || device[0] == '.') return false;
+    std::ifstream file("/sys/class/net/" + device + "/flags");
+    std::string text;
+    // An interface whose state cannot be read counts as up.
+    if (!(file >> text)) return true;
+    unsigned long state = std::strtoul(text.c_str(), nullptr, 16);
+    return (state & IFF_UP) && !(state & IFF_LOOPBACK);
+}
+
+// Whether the system has a way out: a default route (IPv4 or IPv6) that is
+// usable. Unknown when neither routing table can be read.
+std::optional<bool> hasDefaultRoute() {
+    std::ifstream ipv4("/proc/net/route"), ipv6("/proc/net/ipv6_route");
+    if (!ipv4 && !ipv6) return std::nullopt;
+    std::string line;
+    std::getline(ipv4, line);  // the column titles
+    while (std::getline(ipv4, line)) {
+        std::istringstream fields(line);
+        std::string device, destination, gateway, flags, uses, used, metric, mask;
+        if (fields >> device >> destination >> gateway >> flags >> uses >> used >> metric >> mask &&
+            destination == "00000000" && mask == "00000000" && routeUsable(flags, device))
+            return true;
+    }
+    while (std::getline(ipv6, line)) {
+        std::istringstream fields(line);
+        std::string destination, length, source, sourceLength, nextHop, metric, uses, used, flags,
+            device;
+        if (fields >> destination >> length >> source >> sourceLength >> nextHop >> metric >>
+                uses >> used >> flags >> device &&
+            destination == std::string(32, '0') && length == "00" && routeUsable(flags, device))
+            return true;
+    }
+    return false;
+}
+
 // The wave output as the player's own output volume: the value last
 // written is the value read back, and it is applied to every stream and
 // sound the player plays.
 class QtWaveOutDevice final : public WaveOutDevice {
 public:
     MmResult getVolume(std::uint32_t& volume) override {
-        volume = outputVolume();
+        volume = media::outputVolume();
         return kMmNoError;
     }
     MmResult setVolume(std::uint32_t volume) override {
-        setOutputVolume(volume);
+        media::setOutputVolume(volume);
         return kMmNoError;
     }
 };
@@ -101,8 +145,8 @@ MmResult QtPlatform::waveOutOpen(const WaveFormat& format, std::unique_ptr<WaveO
     return kMmNoError;
 }
 
-SoundPlayer& QtPlatform::sounds() {
-    if (!sounds_) sounds_ = std::make_unique<SoundPlayer>();
+media::SoundPlayer& QtPlatform::sounds() {
+    if (!sounds_) sounds_ = std::make_unique<media::SoundPlayer>();
     return *sounds_;
 }
 
@@ -119,18 +163,14 @@ std::int32_t QtPlatform::playSound(const char* name, std::uint32_t flags) {
     if (!name || (flags & kSndResource) != kSndResource) return 0;
     if (std::strcmp(name, kIntroSoundName) != 0) return 0;
     if (!introSound_) {
-        // libmpv plays files: the sound is copied out of the program once.
+        // Played from the program's own copy, read once.
         QFile resource(QStringLiteral(":/sounds/intro.wav"));
-        auto file = std::make_unique<QTemporaryFile>();
-        file->setFileTemplate(QDir::tempPath() + QStringLiteral("/ostrel-intro-XXXXXX.wav"));
-        if (!resource.open(QIODevice::ReadOnly) || !file->open()) return 0;
-        QByteArray bytes = resource.readAll();
-        if (file->write(bytes) != bytes.size() || !file->flush()) return 0;
-        introSound_ = std::move(file);
+        if (!resource.open(QIODevice::ReadOnly)) return 0;
+        const QByteArray bytes = resource.readAll();
+        introSound_ = std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
     }
-    QByteArray path = QFile::encodeName(introSound_->fileName());
     bool synchronous = (flags & kSndAsync) == 0;
-    return sounds().play(path.toStdString(), synchronous) ? 1 : 0;
+    return sounds().playBytes(introSound_, synchronous) ? 1 : 0;
 }
 
 // --- Shell. ---
@@ -139,16 +179,9 @@ std::int32_t QtPlatform::inetIsOffline() {
     // Tests say which way the network is.
     if (environmentIs("OSTREL_NETWORK", "offline")) return 1;
     if (environmentIs("OSTREL_NETWORK", "online")) return 0;
-    if (networkBackend_ < 0) {
-        networkBackend_ =
-            QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)
-                ? 1
-                : 0;
-    }
-    QNetworkInformation* network = networkBackend_ ? QNetworkInformation::instance() : nullptr;
-    // Where nobody can tell, the system counts as online.
-    if (!network) return 0;
-    return network->reachability() == QNetworkInformation::Reachability::Disconnected ? 1 : 0;
+    // Offline only without a way out; where nobody can tell, it counts as online.
+    std::optional<bool> route = hasDefaultRoute();
+    return route && !*route ? 1 : 0;
 }
 
 void QtPlatform::openUrl(WindowHandle, const char* url) {

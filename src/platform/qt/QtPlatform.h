@@ -1,18 +1,19 @@
 // The player's platform on Linux desktops: Qt 6 Widgets for the window, its
-// menu bar, tool bar and dialogs; libmpv (through MpvEngine) for media and
-// sounds. Each call of the seam gets the meaning the player relies on. The
-// implementation is split by concept:
+// menu bar, tool bar and dialogs; FFmpeg's libraries (through the media
+// engine in media/) for clips and sounds. Each call of the seam gets the
+// meaning the player relies on. The implementation is split by concept:
 //   QtPlatform.cpp          component library, media objects, sound, shell,
 //                           files and paths, single instance, window calls
 //   QtWindowSystem.cpp      main window, client area, messages and the loop
 //   QtDirectDraw.cpp        the screen, the off-screen image, the clipper
-//   QtMultiMediaStream.cpp  streams and samples over MpvEngine
+//   QtMultiMediaStream.cpp  streams and samples over media::MediaEngine
 //   QtDialogs.cpp           tool bar, open-file dialog, modal dialogs
 //   QtSingleInstance.cpp    the per-user lock and the hand-over socket
 #pragma once
 
-#include <QTemporaryFile>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "platform/qt/QtSingleInstance.h"
@@ -20,7 +21,9 @@
 
 namespace ostrel::platform::qt {
 
+namespace media {
 class SoundPlayer;
+}
 
 class QtPlatform final : public Platform {
 public:
@@ -99,14 +102,13 @@ public:
     static WindowHandle remoteWindow();
 
 private:
-    SoundPlayer& sounds();
+    media::SoundPlayer& sounds();
     void startListening();
 
     WindowSystem windows_;
     SingleInstance instance_;
-    std::unique_ptr<SoundPlayer> sounds_;
-    std::unique_ptr<QTemporaryFile> introSound_;
-    int networkBackend_ = -1;  // not asked yet
+    std::unique_ptr<media::SoundPlayer> sounds_;
+    std::shared_ptr<const std::vector<std::uint8_t>> introSound_;
 };
 
 }  // namespace ostrel::platform::qt

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -28,6 +29,8 @@ namespace ostrel::platform::qt {
 namespace {
 
 constexpr WParam kWaActive = 1;
+// How long making a window visible waits for the display to show it.
+constexpr int kExposeWaitMs = 1000;
 constexpr WParam kMkLButton = 1;
 constexpr WParam kSizeRestored = 0;
 constexpr int kSwHide = 0;
@@ -482,7 +485,17 @@ bool WindowSystem::showWindow(WindowHandle window, int command) {
 bool WindowSystem::updateWindow(WindowHandle window) {
     QWidget* widget = widgetFor(window);
     if (!widget) return false;
-    if (widget->isVisible()) widget->repaint();
+    if (!widget->isVisible()) return true;
+    // What waits to be painted is painted once the window is on the screen:
+    // the display maps it a moment after it is shown, and what is drawn
+    // before is never seen (a clip's first frames would be lost).
+    QWindow* handle = widget->window()->windowHandle();
+    QDeadlineTimer deadline(kExposeWaitMs);
+    while (handle && !handle->isExposed() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (!handle->isExposed()) QThread::msleep(2);
+    }
+    QCoreApplication::sendPostedEvents(widget->window(), QEvent::UpdateRequest);
     return true;
 }
 

@@ -4,14 +4,16 @@
 #include <QIcon>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/PlayerState.h"
 #include "app/Startup.h"
-#include "platform/qt/MpvLibrary.h"
 #include "platform/qt/QtPaths.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/qt/media/AudioOutput.h"
+#include "platform/qt/media/MediaEngine.h"
 
 namespace {
 
@@ -36,6 +38,15 @@ static int runOnQt(int argc, char** argv) {
     std::vector<std::string> arguments(argv + (argc > 0 ? 1 : argc), argv + argc);
     std::string commandLine = ostrel::platform::qt::joinCommandLine(arguments);
 
+    // While the toolkit starts and the window is made, the clip named on the
+    // command line is opened and its first frame decoded, and the sound
+    // output connects.
+    std::error_code noFolder;
+    const std::string clip = ostrel::platform::qt::clipArgument(
+        arguments, std::filesystem::current_path(noFolder).string());
+    if (!clip.empty()) ostrel::platform::qt::media::MediaEngine::prepare(clip);
+    ostrel::platform::qt::media::AudioOutput::prepare();
+
     if (!environmentSet("OSTREL_QT_MESSAGES")) qInstallMessageHandler(quietQtMessages);
     // Without any display a lone sound can still be played; a window cannot
     // be made, and the run says so instead of Qt ending the process.
@@ -51,9 +62,6 @@ static int runOnQt(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/ostrel.png")));
     // The player ends its run itself; closing windows never quits Qt.
     QApplication::setQuitOnLastWindowClosed(false);
-    // The media library loads while the window is made (once the toolkit
-    // has loaded its plug-ins, which would otherwise wait for it).
-    ostrel::platform::qt::preloadMpv();
 
     int exitCode = 0;
     {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end tests of the Linux player: the real ostrel on a private Xvfb
-# display, with its sound going to libmpv's null output, driven with xdotool
+# display, with its sound going to the player's null output, driven with xdotool
 # (keys, menu clicks, dialog buttons and scroll bars) and checked by exit
 # status, standard error, configuration bytes, window places, the frames the
 # X server saw drawn on the window, and window dumps compared with ffmpeg's

@@ -345,28 +345,58 @@ def cmd_damage(log, menu_h=None):
     return 0
 
 
+def drawings(log):
+    """The drawings of a damage log, in order: (time, x, y, w, h, band) with
+    the band rows read back as an array of R, G, B (None when none were),
+    its client area's height and whether it was read late."""
+    with open(log) as f:
+        lines = [line.split() for line in f]
+    with open(log + ".grabs", "rb") as grabs:
+        data = grabs.read()
+    for parts in lines:
+        if len(parts) < 7 or parts[1] != "damage":
+            continue
+        x, y, w, h = map(int, parts[3:7])
+        band = None
+        if "grab" in parts:
+            i = parts.index("grab")
+            offset, gw, rows, client_h = (int(v) for v in parts[i + 1 : i + 5])
+            raw = np.frombuffer(data, np.uint8, count=gw * rows * 4, offset=offset)
+            band = (raw.reshape(rows, gw, 4)[:, :, 2::-1].astype(np.int32), client_h, "late" in parts)
+        yield float(parts[0]), x, y, w, h, band
+
+
+def is_picture(band):
+    """A flat black fill of the video area shows no picture."""
+    return band is None or band[0].any()
+
+
+def pictures(log, keep=lambda x, y, w, h: True):
+    """The drawings of a damage log that put a picture on the window, as
+    (time, band): flat black fills left out, and a drawing read back late
+    that shows what the next one shows (it was that one's picture, the fill
+    before a frame)."""
+    shown = [(when, band) for when, x, y, w, h, band in drawings(log)
+             if keep(x, y, w, h) and is_picture(band)]
+    return [(when, band) for i, (when, band) in enumerate(shown)
+            if not (band is not None and band[2] and i + 1 < len(shown)
+                    and shown[i + 1][1] is not None
+                    and np.array_equal(band[0], shown[i + 1][1][0]))]
+
+
 def cmd_sequence(log, clip, first, count):
     """The frames of CLIP that the grabs of a damage log show, in order:
     status 0 when they are FIRST, FIRST + 1, ... COUNT of them. A grab read
     late may show a later frame than the one drawn: it only has to lie
     between its neighbours."""
     frames = clip_frames(clip)
-    entries = []
-    with open(log) as f:
-        for line in f:
-            parts = line.split()
-            if "grab" in parts:
-                i = parts.index("grab")
-                offset, w, rows, client_h = (int(v) for v in parts[i + 1 : i + 5])
-                entries.append((offset, w, rows, client_h, "late" in parts))
     seen = []
-    with open(log + ".grabs", "rb") as grabs:
-        data = grabs.read()
     bands = {}
-    for offset, w, rows, client_h, late in entries:
-        size = w * rows * 4
-        raw = np.frombuffer(data, np.uint8, count=size, offset=offset).reshape(rows, w, 4)
-        picture = raw[:, :, 2::-1].astype(np.int32)  # B, G, R, pad
+    for _, band in pictures(log):
+        if band is None:
+            continue
+        picture, client_h, late = band
+        w = picture.shape[1]
         key = (w, client_h)
         if key not in bands:
             top, bottom = band_rows(client_h)
@@ -393,14 +423,8 @@ def cmd_flushes(log, w, h, top):
     """Pictures the player put on its video area: drawings as wide as the
     window that reach its bottom and start below the menu bar (the window's
     first paint covers it whole and is left out). Every frame is one."""
-    times = []
-    with open(log) as f:
-        for line in f:
-            parts = line.split()
-            if len(parts) >= 7 and parts[1] == "damage":
-                x, y, dw, dh = map(int, parts[3:7])
-                if x == 0 and dw == w and y >= top and y + dh == h:
-                    times.append(float(parts[0]))
+    times = [when for when, _ in pictures(log, lambda x, y, dw, dh: x == 0 and dw == w and
+                                          y >= top and y + dh == h)]
     if times:
         print(len(times), "%.4f" % times[0], "%.4f" % times[-1])
     else:

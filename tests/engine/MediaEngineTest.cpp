@@ -1,7 +1,7 @@
 // The media engine against real clips: what it opens and refuses, that it
 // hands over every frame of a clip in order with ffmpeg's pixels, at the
-// clip's pace, that exact seeks land on the frame covering the time, and that
-// stopping keeps the position.
+// clip's pace, that exact seeks land on the frame covering the time in every
+// container, and that stopping keeps the position.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "EngineMedia.h"
-#include "platform/qt/MpvEngine.h"
+#include "platform/qt/media/MediaEngine.h"
 
 namespace ostrel::engine_test {
 namespace {
@@ -27,21 +27,14 @@ using platform::kEndOfStream;
 using platform::kFail;
 using platform::kOk;
 using platform::Status;
-using platform::qt::kNotRunning;
-using platform::qt::MpvEngine;
+using platform::qt::media::kNotRunning;
+using platform::qt::media::MediaEngine;
 using Clock = std::chrono::steady_clock;
 
 // The clips are 3 s at 25 frames per second; times are in 100 ns units.
 constexpr std::int64_t kFrameTime = 400000;
 constexpr std::int64_t kClipTime = 30000000;
 constexpr int kClipFrames = 75;
-
-// Plays into nothing, in real time, unless a test asks for a PCM file.
-class QuietAudio : public ::testing::Environment {
-public:
-    void SetUp() override { ::setenv("OSTREL_AUDIO_OUT", "null", 0); }
-};
-const auto* const kQuietAudio = ::testing::AddGlobalTestEnvironment(new QuietAudio);
 
 // A picture with room to spare at the end of each row; the spare bytes must
 // never be written.
@@ -58,7 +51,7 @@ struct Picture {
           stride(w * 4 + 64),
           bytes(static_cast<std::size_t>(stride) * h, kSpare) {}
 
-    Status update(MpvEngine& engine) {
+    Status update(MediaEngine& engine) {
         return engine.updateFrame(bytes.data(), stride, width, height);
     }
     bool sparesUntouched() const {
@@ -129,20 +122,6 @@ const ClipCase kEveryClip[] = {
     return ::testing::AssertionSuccess();
 }
 
-// The index of the reference frame the picture is closest to.
-int nearestFrame(const Picture& picture, const DecodedClip& clip) {
-    int best = -1;
-    double bestMse = 1e300;
-    for (int k = 0; k < static_cast<int>(clip.frames.size()); ++k) {
-        const double mse = picture.mseTo(clip.frames[k]);
-        if (mse < bestMse) {
-            bestMse = mse;
-            best = k;
-        }
-    }
-    return best;
-}
-
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -150,24 +129,6 @@ double secondsSince(Clock::time_point start) {
 // --- Opening ---
 
 class EveryClip : public ::testing::TestWithParam<ClipCase> {};
-
-TEST_P(EveryClip, OpensWithItsSizeDurationAndTracks) {
-    MpvEngine engine;
-    ASSERT_TRUE(engine.open(mediaPath(GetParam().name))) << engine.error();
-    EXPECT_TRUE(engine.isOpen());
-    EXPECT_TRUE(engine.hasVideo());
-    EXPECT_EQ(engine.hasAudio(), GetParam().audio);
-    EXPECT_EQ(engine.videoWidth(), 320);
-    EXPECT_EQ(engine.videoHeight(), 240);
-    EXPECT_NEAR(static_cast<double>(engine.duration()), static_cast<double>(kClipTime),
-                static_cast<double>(kFrameTime));
-    EXPECT_DOUBLE_EQ(engine.frameRate(), 25.0);
-    // Opened stopped at the start, within the first frame (which may start a
-    // little after the file does).
-    EXPECT_FALSE(engine.isRunning());
-    EXPECT_GE(engine.time(), 0);
-    EXPECT_LE(engine.time(), frameStarts(GetParam().name)[0]);
-}
 
 // --- Playing ---
 
@@ -178,8 +139,17 @@ TEST_P(EveryClip, DeliversEveryFrameInOrderAtTheClipsPace) {
     const DecodedClip& reference = decodeClip(c.name);
     ASSERT_EQ(static_cast<int>(reference.frames.size()), framesInFile);
 
-    MpvEngine engine;
+    MediaEngine engine;
     ASSERT_TRUE(engine.open(mediaPath(c.name))) << engine.error();
+    EXPECT_TRUE(engine.hasVideo());
+    EXPECT_EQ(engine.hasAudio(), c.audio);
+    EXPECT_EQ(engine.videoWidth(), 320);
+    EXPECT_EQ(engine.videoHeight(), 240);
+    EXPECT_EQ(engine.duration(), kClipTime);
+    EXPECT_DOUBLE_EQ(engine.frameRate(), 25.0);
+    // Opened stopped at its first frame.
+    EXPECT_FALSE(engine.isRunning());
+    EXPECT_EQ(engine.time(), 0);
     Picture picture(engine.videoWidth(), engine.videoHeight());
     ASSERT_TRUE(engine.run());
     const auto start = Clock::now();
@@ -216,14 +186,16 @@ TEST_P(SeekableClip, SeekToATimeShowsTheFrameCoveringIt) {
     const DecodedClip& reference = decodeClip(c.name);
     const std::vector<std::int64_t> starts = frameStarts(c.name);
     ASSERT_EQ(starts.size(), reference.frames.size());
-    MpvEngine engine;
+    MediaEngine engine;
     ASSERT_TRUE(engine.open(mediaPath(c.name))) << engine.error();
     Picture picture(engine.videoWidth(), engine.videoHeight());
     // Out of order, so that every seek goes somewhere else, backwards too.
     for (int k : {40, 1, 74, 0, 17, 73, 2}) {
-        // The frame's first instant, its middle and its last 100 ns.
+        // The frame's first instant, its middle and its last 100 ns, and the
+        // time the player computes for "-s k" of a 75-frame clip.
         const std::int64_t end = k + 1 < kClipFrames ? starts[k + 1] : starts[k] + kFrameTime;
-        for (std::int64_t time : {starts[k], (starts[k] + end) / 2, end - 1}) {
+        for (std::int64_t time :
+             {starts[k], (starts[k] + end) / 2, end - 1, k * engine.duration() / kClipFrames}) {
             ASSERT_TRUE(engine.seek(time));
             // A stopped stream stands where it was sought to.
             EXPECT_EQ(engine.time(), std::min(time, engine.duration()));
@@ -238,7 +210,7 @@ TEST_P(SeekableClip, SeekToATimeShowsTheFrameCoveringIt) {
 TEST_P(SeekableClip, SeekWhileRunningDropsTheFramesQueuedBefore) {
     const ClipCase& c = GetParam();
     const DecodedClip& reference = decodeClip(c.name);
-    MpvEngine engine;
+    MediaEngine engine;
     ASSERT_TRUE(engine.open(mediaPath(c.name))) << engine.error();
     Picture picture(engine.videoWidth(), engine.videoHeight());
     ASSERT_TRUE(engine.run());
@@ -255,16 +227,17 @@ TEST_P(SeekableClip, SeekWhileRunningDropsTheFramesQueuedBefore) {
 }
 
 const ClipCase kSeekableClips[] = {
-    {"clip-rawvideo.avi", true, true},        {"clip-mjpeg.avi", false, true},
-    {"clip-mpeg4.avi", false, true},          {"clip-msmpeg4v2.avi", false, true},
-    {"clip-cinepak.avi", false, true},        {"clip.mpg", false, true},
+    {"clip-rawvideo.avi", true, true},
+    {"clip-mpeg4.avi", false, true},
+    {"clip.mpg", false, true},
+    {"clip.dat", false, true},
     {"clip-mjpeg-noaudio.avi", false, false},
 };
 INSTANTIATE_TEST_SUITE_P(Clips, SeekableClip, ::testing::ValuesIn(kSeekableClips), clipName);
 
 TEST(EngineSeek, TimesOutsideTheClipGoToItsEnds) {
     const DecodedClip& reference = decodeClip("clip-rawvideo.avi");
-    MpvEngine engine;
+    MediaEngine engine;
     ASSERT_TRUE(engine.open(mediaPath("clip-rawvideo.avi"))) << engine.error();
     Picture picture(engine.videoWidth(), engine.videoHeight());
 
@@ -289,35 +262,38 @@ TEST(EngineSeek, TimesOutsideTheClipGoToItsEnds) {
 
 // --- Stopping and running ---
 
-TEST(EngineStopRun, StopKeepsThePositionAndRunPlaysOnWithoutLosingAFrame) {
-    const DecodedClip& reference = decodeClip("clip-mjpeg.avi");
-    MpvEngine engine;
-    ASSERT_TRUE(engine.open(mediaPath("clip-mjpeg.avi"))) << engine.error();
+TEST(EngineStopRun, PauseKeepsThePositionAndResumeLosesNoFrame) {
+    // The player pauses by reading the time and stopping, and resumes by
+    // seeking to that time and running.
+    const DecodedClip& reference = decodeClip("clip-mpeg4.avi");
+    MediaEngine engine;
+    ASSERT_TRUE(engine.open(mediaPath("clip-mpeg4.avi"))) << engine.error();
     Picture picture(engine.videoWidth(), engine.videoHeight());
     ASSERT_TRUE(engine.run());
     int delivered = 0;
-    for (; delivered < 20; ++delivered)
+    for (; delivered < 30; ++delivered)
         ASSERT_EQ(picture.update(engine), kOk);
-
+    const std::int64_t pausedAt = engine.time();
     ASSERT_TRUE(engine.stop());
     EXPECT_FALSE(engine.isRunning());
-    const std::int64_t stoppedAt = engine.time();
-    // The position is that of the frames just shown (libmpv's clock runs up
-    // to a frame ahead of the last frame handed over).
-    EXPECT_GE(stoppedAt, 19 * kFrameTime);
-    EXPECT_LE(stoppedAt, 22 * kFrameTime);
+    // Within the frame just shown (the clock runs on until the next one).
+    EXPECT_GE(pausedAt, 29 * kFrameTime);
+    EXPECT_LT(pausedAt, 31 * kFrameTime);
 
-    // A stopped stream answers at once, without a frame.
+    // A stopped stream answers at once, without a frame, and stands still.
     const std::vector<std::uint8_t> before = picture.bytes;
     const auto asked = Clock::now();
     EXPECT_EQ(picture.update(engine), kNotRunning);
     EXPECT_LT(secondsSince(asked), 0.1);
     EXPECT_EQ(picture.bytes, before);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(engine.time(), pausedAt) << "the position moved while stopped";
 
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    EXPECT_EQ(engine.time(), stoppedAt) << "the position moved while stopped";
-
+    ASSERT_TRUE(engine.seek(pausedAt));
     ASSERT_TRUE(engine.run());
+    // The frame on show covers the time paused at: it comes again first.
+    ASSERT_EQ(picture.update(engine), kOk);
+    EXPECT_TRUE(showsFrame(picture, reference, delivered - 1, false));
     Status status;
     while ((status = picture.update(engine)) == kOk) {
         ASSERT_TRUE(showsFrame(picture, reference, delivered, false)) << "delivery " << delivered;
@@ -333,7 +309,7 @@ TEST(EngineUpdate, APlayerThatFallsBehindStillGetsEveryFrameInOrder) {
     // rest are rendered straight into the player's buffer. Both kinds,
     // mixed, make up the clip frame by frame.
     const DecodedClip& reference = decodeClip("clip-rawvideo.avi");
-    MpvEngine engine;
+    MediaEngine engine;
     ASSERT_TRUE(engine.open(mediaPath("clip-rawvideo.avi"))) << engine.error();
     Picture picture(engine.videoWidth(), engine.videoHeight());
     ASSERT_TRUE(engine.run());
@@ -351,39 +327,6 @@ TEST(EngineUpdate, APlayerThatFallsBehindStillGetsEveryFrameInOrder) {
     EXPECT_TRUE(picture.sparesUntouched());
 }
 
-TEST(EngineStopRun, PauseAndResumeThroughTheTimePlaysOnFromThere) {
-    // The player pauses by reading the time and stopping, and resumes by
-    // seeking to that time and running.
-    const DecodedClip& reference = decodeClip("clip-rawvideo.avi");
-    MpvEngine engine;
-    ASSERT_TRUE(engine.open(mediaPath("clip-rawvideo.avi"))) << engine.error();
-    Picture picture(engine.videoWidth(), engine.videoHeight());
-    ASSERT_TRUE(engine.run());
-    for (int k = 0; k < 30; ++k)
-        ASSERT_EQ(picture.update(engine), kOk);
-    const std::int64_t time = engine.time();
-    ASSERT_TRUE(engine.stop());
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    ASSERT_TRUE(engine.seek(time));
-    ASSERT_TRUE(engine.run());
-
-    ASSERT_EQ(picture.update(engine), kOk);
-    const int first = nearestFrame(picture, reference);
-    // The last frame shown again, or the one after it, or (when libmpv's
-    // clock had run on by a frame) the one after that.
-    EXPECT_GE(first, 29);
-    EXPECT_LE(first, 31);
-    EXPECT_TRUE(showsFrame(picture, reference, static_cast<int>(time / kFrameTime), true));
-    int expected = first + 1;
-    Status status;
-    while ((status = picture.update(engine)) == kOk) {
-        ASSERT_TRUE(showsFrame(picture, reference, expected, true));
-        ++expected;
-    }
-    EXPECT_EQ(status, kEndOfStream);
-    EXPECT_EQ(expected, kClipFrames);
-}
-
 // --- Updates ---
 
 TEST(EngineUpdate, ScalesTheWholePictureToTheAskedSize) {
@@ -392,7 +335,7 @@ TEST(EngineUpdate, ScalesTheWholePictureToTheAskedSize) {
     constexpr int kHeight = 120;
     const DecodedClip& reference = decodeClipScaled("clip-rawvideo.avi", kWidth, kHeight);
     const DecodedClip& native = decodeClip("clip-rawvideo.avi");
-    MpvEngine engine;
+    MediaEngine engine;
     ASSERT_TRUE(engine.open(mediaPath("clip-rawvideo.avi"))) << engine.error();
     Picture picture(kWidth, kHeight);
     ASSERT_TRUE(engine.run());
@@ -414,7 +357,7 @@ TEST(EngineUpdate, ScalesTheWholePictureToTheAskedSize) {
 }
 
 TEST(EngineUpdate, AnswersWithoutAFrameWhenItCannotDeliverOne) {
-    MpvEngine engine;
+    MediaEngine engine;
     Picture picture(320, 240);
     // Nothing open.
     EXPECT_EQ(picture.update(engine), kFail);
@@ -453,11 +396,11 @@ TEST(EngineOpen, RefusesWhatIsNotAPlayableVideo) {
         {"folder", mediaPath("a-folder.avi"), false},
         {"text file", mediaPath("notes.txt"), false},
         {"sound without video", mediaPath("tone.wav"), true},
-        {"video without a decoder", mediaPath("unknown-codec.avi"), false},
+        {"video without a decoder", mediaPath("unknown-codec.avi"), true},
     };
     for (const RefusedCase& c : cases) {
         SCOPED_TRACE(c.label);
-        MpvEngine engine;
+        MediaEngine engine;
         const auto start = Clock::now();
         EXPECT_FALSE(engine.open(c.path));
         EXPECT_LT(secondsSince(start), 10.0);
@@ -473,7 +416,7 @@ TEST(EngineOpen, RefusesWhatIsNotAPlayableVideo) {
 }
 
 TEST(EngineOpen, OpeningAgainReplacesTheClip) {
-    MpvEngine engine;
+    MediaEngine engine;
     ASSERT_TRUE(engine.open(mediaPath("clip-mjpeg-noaudio.avi"))) << engine.error();
     EXPECT_FALSE(engine.hasAudio());
     ASSERT_TRUE(engine.run());
@@ -495,7 +438,7 @@ TEST(EngineOpen, OpeningAgainReplacesTheClip) {
 }
 
 TEST(EngineOpen, RelativePathsAreFilesInTheCurrentFolder) {
-    // Names libmpv would otherwise read as standard input or as a protocol.
+    // Names that could be read as standard input or as a protocol.
     const std::string dir = makeScratchDir();
     ASSERT_EQ(::mkdir((dir + "/av:").c_str(), 0755), 0);
     ASSERT_EQ(::symlink(mediaPath("clip-rawvideo.avi").c_str(), (dir + "/av:/clip.avi").c_str()),
@@ -504,8 +447,8 @@ TEST(EngineOpen, RelativePathsAreFilesInTheCurrentFolder) {
     char previous[4096];
     ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
     ASSERT_EQ(::chdir(dir.c_str()), 0);
-    MpvEngine protocolLike;
-    MpvEngine dash;
+    MediaEngine protocolLike;
+    MediaEngine dash;
     const bool openedProtocolLike = protocolLike.open("av://clip.avi");
     const bool openedDash = dash.open("-");
     EXPECT_EQ(::chdir(previous), 0);
