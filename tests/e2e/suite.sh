@@ -45,10 +45,11 @@ player_wait_exit() {
 running_case=
 
 # run_cases CASES_DIR WORK: runs every wanted case in WORK/cases/NAME, says
-# PASS or FAIL for each, and returns 1 when one failed. E2E_VERBOSE=1 also
-# prints each case's notes.
+# PASS or FAIL for each, and returns 1 when one failed. A case runs for at
+# most CASE_LIMIT seconds, or LIMIT_<name> when its file sets one.
+# E2E_VERBOSE=1 also prints each case's notes.
 run_cases() {
-    local cases_dir=$1 work=$2 part name started status timed_out took
+    local cases_dir=$1 work=$2 part name started status timed_out took limit
     local ordered=()
     for part in "$cases_dir"/*.sh; do
         # shellcheck source=/dev/null
@@ -64,6 +65,8 @@ run_cases() {
         rm -rf "$CASE_DIR"
         mkdir -p "$CASE_DIR"
         declare -F before_case >/dev/null && before_case
+        limit="LIMIT_$name"
+        limit=${!limit:-$CASE_LIMIT}
         started=$(date +%s)
         (
             trap case_cleanup EXIT
@@ -72,7 +75,7 @@ run_cases() {
         running_case=$!
         timed_out=0
         while kill -0 "$running_case" 2>/dev/null; do
-            if (($(date +%s) - started >= CASE_LIMIT)); then
+            if (($(date +%s) - started >= limit)); then
                 kill_tree "$running_case"
                 timed_out=1
                 break
@@ -86,7 +89,7 @@ run_cases() {
         took=$(elapsed "$started")
         if [ "$timed_out" = 1 ]; then
             failed=$((failed + 1))
-            say "FAIL $name: still running after ${CASE_LIMIT} s"
+            say "FAIL $name: still running after $limit s"
         elif [ -s "$CASE_DIR/why" ]; then
             failed=$((failed + 1))
             say "FAIL $name: $(head -n 1 "$CASE_DIR/why") (${took} s)"
