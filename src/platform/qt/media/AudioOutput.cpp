@@ -24,7 +24,7 @@ void makeOutput() {
     } else if (name.rfind("pcm:", 0) == 0) {
         gOutput = makeNullOutput(name.c_str() + 4);
     } else {
-        gOutput = makeServerOutput();
+        gOutput = makePulseOutput();
         if (!gOutput) gOutput = makeNullOutput(nullptr);
     }
 }

@@ -28,10 +28,17 @@ void applyOutputVolume(std::int16_t* frames, std::size_t count);
 
 class AudioStream {
 public:
-    // Fills up to `count` frames at `frames` and returns how many it filled;
-    // the output plays silence for the rest. Called on the output's thread:
-    // it must not block.
-    using Source = std::function<std::size_t(std::int16_t* frames, std::size_t count)>;
+    // What a source handed over: `frames` frames, and whether its sound has
+    // ended (nothing more will come).
+    struct Pulled {
+        std::size_t frames = 0;
+        bool ended = false;
+    };
+    // Fills up to `count` frames at `frames`. Fewer than asked means no more
+    // for now (the output waits for more, or plays silence meanwhile); after
+    // the end, the output plays silence. Called on the output's thread: it
+    // must not block.
+    using Source = std::function<Pulled(std::int16_t* frames, std::size_t count)>;
 
     virtual ~AudioStream() = default;
     // Plays (from where it stood) or pauses, keeping what is queued.
@@ -91,7 +98,8 @@ private:
 // Makes the output streams that play into nothing (or into a WAV file) at
 // real-time pace, on a thread of their own.
 std::unique_ptr<AudioOutput> makeNullOutput(const char* wavPath);
-// The desktop's sound server; null when it cannot be reached.
-std::unique_ptr<AudioOutput> makeServerOutput();
+// The desktop's PulseAudio server (or a server that speaks its protocol);
+// null when none can be reached.
+std::unique_ptr<AudioOutput> makePulseOutput();
 
 }  // namespace ostrel::platform::qt::media

@@ -121,7 +121,7 @@ private:
             if (count > 0) {
                 buffer.assign(count * 2, 0);
                 lock.unlock();
-                const std::size_t filled = std::min(source_(buffer.data(), count), count);
+                const std::size_t filled = std::min(source_(buffer.data(), count).frames, count);
                 heard_.wrote(filled, count);
                 if (writer_) writer_->write(buffer.data(), count, rate_);
                 lock.lock();

@@ -113,8 +113,9 @@ bool AudioTrack::failed() {
     return !stream_ || stream_->failed();
 }
 
-std::size_t AudioTrack::pull(std::int16_t* out, std::size_t frames) {
+AudioStream::Pulled AudioTrack::pull(std::int16_t* out, std::size_t frames) {
     std::size_t count;
+    bool ended;
     {
         std::lock_guard lock(mutex_);
         const std::size_t capacity = ring_.size() / 2;
@@ -124,10 +125,11 @@ std::size_t AudioTrack::pull(std::int16_t* out, std::size_t frames) {
         std::memcpy(out + first * 2, ring_.data(), (count - first) * 4);
         ringRead_ = (ringRead_ + count) % capacity;
         ringCount_ -= count;
+        ended = ended_ && ringCount_ == 0;
     }
     wake_.notify_all();
     applyOutputVolume(out, count);
-    return count;
+    return {count, ended};
 }
 
 void AudioTrack::push(const std::int16_t* samples, std::size_t frames, std::uint64_t generation,

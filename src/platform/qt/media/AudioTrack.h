@@ -63,7 +63,7 @@ private:
                std::uint64_t generation);
     void push(const std::int16_t* samples, std::size_t frames, std::uint64_t generation,
               std::unique_lock<std::mutex>& lock);
-    std::size_t pull(std::int16_t* out, std::size_t frames);
+    AudioStream::Pulled pull(std::int16_t* out, std::size_t frames);
     Time timeOf(std::int64_t frames) const;
     bool openStream();
 
