@@ -29,6 +29,8 @@ namespace ostrel::platform::qt {
 namespace {
 
 constexpr WParam kWaActive = 1;
+// Rounds of event processing between two frames at most.
+constexpr int kEventRounds = 4;
 // How long making a window visible waits for the display to show it.
 constexpr int kExposeWaitMs = 1000;
 constexpr WParam kMkLButton = 1;
@@ -611,18 +613,26 @@ LResult WindowSystem::defWindowProc(WindowHandle window, std::uint32_t message, 
     return 0;
 }
 
-void WindowSystem::processEvents(bool wait) {
+bool WindowSystem::processEvents(bool wait) {
     QAbstractEventDispatcher* dispatcher =
         QAbstractEventDispatcher::instance(QThread::currentThread());
+    bool processed = false;
     if (dispatcher) {
-        dispatcher->processEvents(wait ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
+        processed =
+            dispatcher->processEvents(wait ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
     }
     // No Qt event loop runs, so objects given to deleteLater are freed here.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return processed;
 }
 
 bool WindowSystem::peekMessage() {
-    processEvents(false);
+    // One round takes only the most urgent kind of event that is waiting
+    // (the drawing of the last frame, say); a few more let the others
+    // through (a second start's request), before the next frame is asked
+    // for.
+    for (int round = 0; round < kEventRounds && processEvents(false); ++round) {
+    }
     return !queue_.empty() || quitPosted_;
 }
 

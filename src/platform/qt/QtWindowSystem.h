@@ -180,7 +180,9 @@ private:
         WindowClass windowClass;
         std::string name;
     };
-    void processEvents(bool wait);
+    // One round of the toolkit's event processing (waiting for events when
+    // asked); true when something was processed.
+    bool processEvents(bool wait);
     void applicationStateChanged(bool active);
 
     std::map<std::string, ClassEntry> classes_;
