@@ -428,6 +428,15 @@ TEST(EngineOpen, OpeningAgainReplacesTheClip) {
     EXPECT_FALSE(engine.isOpen());
     EXPECT_EQ(picture.update(engine), kFail);
 
+    // Opened ahead while the window is made: an open of another file drops
+    // it, an open of the same file (while it is still being opened, too)
+    // takes it over.
+    MediaEngine::prepare(mediaPath("clip-mjpeg.avi"));
+    ASSERT_TRUE(engine.open(mediaPath("clip-mpeg4.avi"))) << engine.error();
+    EXPECT_TRUE(engine.run());
+    ASSERT_EQ(picture.update(engine), kOk);
+    EXPECT_TRUE(showsFrame(picture, decodeClip("clip-mpeg4.avi"), 0, false));
+    MediaEngine::prepare(mediaPath("clip-rawvideo.avi"));
     ASSERT_TRUE(engine.open(mediaPath("clip-rawvideo.avi"))) << engine.error();
     EXPECT_TRUE(engine.hasAudio());
     EXPECT_FALSE(engine.isRunning());

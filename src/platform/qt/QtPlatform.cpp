@@ -23,6 +23,8 @@
 #include "platform/qt/QtMultiMediaStream.h"
 #include "platform/qt/QtPaths.h"
 #include "platform/qt/media/AudioOutput.h"
+#include "platform/qt/media/Ffmpeg.h"
+#include "platform/qt/media/MediaEngine.h"
 #include "platform/qt/media/SoundPlayer.h"
 #include "resource_ids.h"
 
@@ -259,7 +261,13 @@ LocalTime QtPlatform::localTime() {
 // --- Single instance. ---
 
 MutexHandle QtPlatform::createMutex(const char* name, bool& alreadyExists) {
-    return instance_.createMutex(name, alreadyExists);
+    MutexHandle mutex = instance_.createMutex(name, alreadyExists);
+    if (!alreadyExists) {
+        media::loadFfmpegSoon();
+        media::AudioOutput::prepare();
+        if (!firstClip_.empty()) media::MediaEngine::prepare(firstClip_);
+    }
+    return mutex;
 }
 
 void QtPlatform::closeHandle(MutexHandle handle) {

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -33,6 +34,11 @@ public:
     QtPlatform& operator=(const QtPlatform&) = delete;
 
     WindowSystem& windowSystem() { return windows_; }
+    // The clip the command line names (empty for none): once the single
+    // instance says this is the first start, the media libraries load, the
+    // sound output connects and this clip opens, on workers, while the
+    // window is made. A second start needs none of them.
+    void setFirstClip(std::string path) { firstClip_ = std::move(path); }
 
     Status coInitialize() override;
     void coUninitialize() override;
@@ -109,6 +115,7 @@ private:
     SingleInstance instance_;
     std::unique_ptr<media::SoundPlayer> sounds_;
     std::shared_ptr<const std::vector<std::uint8_t>> introSound_;
+    std::string firstClip_;
 };
 
 }  // namespace ostrel::platform::qt

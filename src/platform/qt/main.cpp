@@ -12,8 +12,6 @@
 #include "app/Startup.h"
 #include "platform/qt/QtPaths.h"
 #include "platform/qt/QtPlatform.h"
-#include "platform/qt/media/AudioOutput.h"
-#include "platform/qt/media/MediaEngine.h"
 
 namespace {
 
@@ -38,15 +36,6 @@ static int runOnQt(int argc, char** argv) {
     std::vector<std::string> arguments(argv + (argc > 0 ? 1 : argc), argv + argc);
     std::string commandLine = ostrel::platform::qt::joinCommandLine(arguments);
 
-    // While the toolkit starts and the window is made, the clip named on the
-    // command line is opened and its first frame decoded, and the sound
-    // output connects.
-    std::error_code noFolder;
-    const std::string clip = ostrel::platform::qt::clipArgument(
-        arguments, std::filesystem::current_path(noFolder).string());
-    if (!clip.empty()) ostrel::platform::qt::media::MediaEngine::prepare(clip);
-    ostrel::platform::qt::media::AudioOutput::prepare();
-
     if (!environmentSet("OSTREL_QT_MESSAGES")) qInstallMessageHandler(quietQtMessages);
     // Without any display a lone sound can still be played; a window cannot
     // be made, and the run says so instead of Qt ending the process.
@@ -67,6 +56,10 @@ static int runOnQt(int argc, char** argv) {
     {
         ostrel::platform::qt::QtPlatform platform;
         if (noDisplay) platform.windowSystem().setWindowsAvailable(false);
+        // A first start opens this clip while its window is made.
+        std::error_code noFolder;
+        platform.setFirstClip(ostrel::platform::qt::clipArgument(
+            arguments, std::filesystem::current_path(noFolder).string()));
         ostrel::installPlatform(&platform);
         exitCode = ostrel::runPlayer(nullptr, commandLine.c_str());
         ostrel::installPlatform(nullptr);

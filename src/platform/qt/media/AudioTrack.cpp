@@ -3,12 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libswresample/swresample.h>
-}
+#include "platform/qt/media/Ffmpeg.h"
 
 namespace ostrel::platform::qt::media {
 
@@ -40,7 +35,7 @@ AudioTrack::~AudioTrack() {
     }
     wake_.notify_all();
     if (worker_.joinable()) worker_.join();
-    swr_free(&resampler_);
+    av().swr_free(&resampler_);
 }
 
 bool AudioTrack::openStream() {
@@ -182,22 +177,22 @@ bool AudioTrack::configureResampler(const AVFrame* frame) {
     if (resampler_) return true;
     AVChannelLayout in{};
     if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ||
-        av_channel_layout_check(&frame->ch_layout) == 0) {
-        av_channel_layout_default(&in, std::max(1, frame->ch_layout.nb_channels));
-    } else if (av_channel_layout_copy(&in, &frame->ch_layout) < 0) {
+        av().av_channel_layout_check(&frame->ch_layout) == 0) {
+        av().av_channel_layout_default(&in, std::max(1, frame->ch_layout.nb_channels));
+    } else if (av().av_channel_layout_copy(&in, &frame->ch_layout) < 0) {
         return false;
     }
     AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    const int made = swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_S16, rate_, &in,
-                                         static_cast<AVSampleFormat>(frame->format),
-                                         frame->sample_rate, 0, nullptr);
+    const int made = av().swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_S16, rate_, &in,
+                                              static_cast<AVSampleFormat>(frame->format),
+                                              frame->sample_rate, 0, nullptr);
     // A mono sound plays at full level on both channels, as the system's
     // wave output plays it.
     static const double kMonoOnBoth[2] = {1.0, 1.0};
-    if (made >= 0 && in.nb_channels == 1) swr_set_matrix(resampler_, kMonoOnBoth, 1);
-    av_channel_layout_uninit(&in);
-    if (made < 0 || swr_init(resampler_) < 0) {
-        swr_free(&resampler_);
+    if (made >= 0 && in.nb_channels == 1) av().swr_set_matrix(resampler_, kMonoOnBoth, 1);
+    av().av_channel_layout_uninit(&in);
+    if (made < 0 || av().swr_init(resampler_) < 0) {
+        av().swr_free(&resampler_);
         return false;
     }
     return true;
@@ -206,7 +201,7 @@ bool AudioTrack::configureResampler(const AVFrame* frame) {
 void AudioTrack::run() {
     AVCodecContext* decoder = file_.soundDecoder();
     const AVStream* stream = file_.soundStream();
-    AVFrame* frame = av_frame_alloc();
+    AVFrame* frame = av().av_frame_alloc();
     std::vector<std::int16_t> converted;
     std::uint64_t decoding;
     {
@@ -233,45 +228,45 @@ void AudioTrack::run() {
             if (packet.generation != generation_) continue;
         }
         if (packet.generation != decoding) {
-            avcodec_flush_buffers(decoder);
-            swr_free(&resampler_);
+            av().avcodec_flush_buffers(decoder);
+            av().swr_free(&resampler_);
             decoding = packet.generation;
         }
-        if (avcodec_send_packet(decoder, packet.packet.get()) < 0 && packet.packet) continue;
-        while (avcodec_receive_frame(decoder, frame) == 0) {
+        if (av().avcodec_send_packet(decoder, packet.packet.get()) < 0 && packet.packet) continue;
+        while (av().avcodec_receive_frame(decoder, frame) == 0) {
             if (frame->format != lastFormat || frame->sample_rate != lastRate ||
                 frame->ch_layout.nb_channels != lastChannels) {
-                swr_free(&resampler_);
+                av().swr_free(&resampler_);
                 lastFormat = frame->format;
                 lastRate = frame->sample_rate;
                 lastChannels = frame->ch_layout.nb_channels;
             }
             if (!configureResampler(frame)) {
-                av_frame_unref(frame);
+                av().av_frame_unref(frame);
                 continue;
             }
-            const int room = swr_get_out_samples(resampler_, frame->nb_samples);
+            const int room = av().swr_get_out_samples(resampler_, frame->nb_samples);
             converted.resize(static_cast<std::size_t>(std::max(room, 0)) * 2);
             auto* out = reinterpret_cast<std::uint8_t*>(converted.data());
-            const int made = swr_convert(resampler_, &out, room,
-                                         const_cast<const std::uint8_t**>(frame->extended_data),
-                                         frame->nb_samples);
+            const int made = av().swr_convert(
+                resampler_, &out, room, const_cast<const std::uint8_t**>(frame->extended_data),
+                frame->nb_samples);
             std::optional<Time> at;
             if (frame->best_effort_timestamp != AV_NOPTS_VALUE) {
                 at = toUnits(frame->best_effort_timestamp, stream->time_base.num,
                              stream->time_base.den);
             }
             if (made > 0) place(converted.data(), static_cast<std::size_t>(made), at, decoding);
-            av_frame_unref(frame);
+            av().av_frame_unref(frame);
         }
         if (!packet.packet) {
             // Drained: the decoder takes packets again only after a flush.
-            avcodec_flush_buffers(decoder);
+            av().avcodec_flush_buffers(decoder);
             std::lock_guard lock(mutex_);
             if (generation_ == decoding) ended_ = true;
         }
     }
-    av_frame_free(&frame);
+    av().av_frame_free(&frame);
 }
 
 }  // namespace ostrel::platform::qt::media

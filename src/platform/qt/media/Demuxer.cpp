@@ -1,9 +1,6 @@
 #include "platform/qt/media/Demuxer.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
+#include "platform/qt/media/Ffmpeg.h"
 
 namespace ostrel::platform::qt::media {
 
@@ -17,7 +14,7 @@ constexpr std::size_t kMaxQueuedBytes = 64u << 20;
 }  // namespace
 
 void PacketFree::operator()(AVPacket* packet) const {
-    av_packet_free(&packet);
+    av().av_packet_free(&packet);
 }
 
 Demuxer::Demuxer(MediaFile& file) : file_(file) {
@@ -119,8 +116,8 @@ void Demuxer::run() {
         }
         const std::uint64_t generation = generation_;
         lock.unlock();
-        PacketPtr packet(av_packet_alloc());
-        const int read = packet ? av_read_frame(format, packet.get()) : AVERROR(ENOMEM);
+        PacketPtr packet(av().av_packet_alloc());
+        const int read = packet ? av().av_read_frame(format, packet.get()) : AVERROR(ENOMEM);
         lock.lock();
         if (generation != generation_ || seekPending_) continue;
         if (read == AVERROR(EAGAIN)) {
@@ -147,16 +144,16 @@ void Demuxer::carryOutSeek(std::optional<Time> time) {
     if (!time) {
         // The earliest time there is: a search for the first frame's own time
         // stamp may land after it where the container keeps no index.
-        if (avformat_seek_file(format, -1, INT64_MIN, INT64_MIN, INT64_MIN, 0) >= 0) return;
+        if (av().avformat_seek_file(format, -1, INT64_MIN, INT64_MIN, INT64_MIN, 0) >= 0) return;
         const std::int64_t first = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
-        av_seek_frame(format, stream->index, first, 0);
+        av().av_seek_frame(format, stream->index, first, 0);
         return;
     }
     const std::int64_t target = fromUnits(*time, stream->time_base.num, stream->time_base.den);
-    if (av_seek_frame(format, stream->index, target, AVSEEK_FLAG_BACKWARD) >= 0) return;
+    if (av().av_seek_frame(format, stream->index, target, AVSEEK_FLAG_BACKWARD) >= 0) return;
     const std::int64_t any = fromUnits(*time, 1, AV_TIME_BASE);
     // Where the stream cannot be sought on its own, the container may be; a
     // file that cannot be sought at all reads on from where it stood.
-    avformat_seek_file(format, -1, INT64_MIN, any, any, 0);
+    av().avformat_seek_file(format, -1, INT64_MIN, any, any, 0);
 }
 }  // namespace ostrel::platform::qt::media

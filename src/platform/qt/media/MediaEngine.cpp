@@ -11,12 +11,9 @@
 
 #include "platform/qt/media/AudioTrack.h"
 #include "platform/qt/media/Demuxer.h"
+#include "platform/qt/media/Ffmpeg.h"
 #include "platform/qt/media/MediaFile.h"
 #include "platform/qt/media/VideoTrack.h"
-
-extern "C" {
-#include <libavutil/frame.h>
-}
 
 namespace ostrel::platform::qt::media {
 
@@ -100,10 +97,16 @@ struct Prepared {
 };
 Prepared gPrepared;
 
-// The prepared clip when it is `path`'s; any other is dropped.
+// The prepared clip when it is `path`'s (once its opening is done); any
+// other is dropped.
 std::unique_ptr<Clip> takePrepared(const std::string& path) {
+    std::thread worker;
+    {
+        std::lock_guard lock(gPrepared.mutex);
+        worker = std::move(gPrepared.worker);
+    }
+    if (worker.joinable()) worker.join();
     std::lock_guard lock(gPrepared.mutex);
-    if (gPrepared.worker.joinable()) gPrepared.worker.join();
     std::unique_ptr<Clip> clip = std::move(gPrepared.clip);
     const bool same = gPrepared.path == path;
     gPrepared.path.clear();

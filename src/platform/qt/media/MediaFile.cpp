@@ -4,13 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/mathematics.h>
-}
+#include "platform/qt/media/Ffmpeg.h"
 
 namespace ostrel::platform::qt::media {
 
@@ -18,12 +13,11 @@ namespace {
 
 constexpr int kIoBufferSize = 32768;
 
-// FFmpeg's own notes about damaged or odd files are not the player's to
-// print: a file it cannot play ends its item, and a run that fails says so
-// in one line of its own.
-void quietLibraries() {
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+// FFmpeg's libraries, loaded on first use; without them nothing opens.
+bool librariesLoaded(std::string& error) {
+    if (loadedFfmpeg()) return true;
+    error = "FFmpeg's libraries cannot be loaded";
+    return false;
 }
 
 bool isAttachedPicture(const AVStream* stream) {
@@ -39,7 +33,7 @@ int findStream(AVFormatContext* format, AVMediaType type, const AVCodec*& decode
         const AVStream* stream = format->streams[i];
         if (stream->codecpar->codec_type != type || isAttachedPicture(stream)) continue;
         if (found < 0) found = static_cast<int>(i);
-        if (const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id)) {
+        if (const AVCodec* codec = av().avcodec_find_decoder(stream->codecpar->codec_id)) {
             decoder = codec;
             return static_cast<int>(i);
         }
@@ -48,15 +42,15 @@ int findStream(AVFormatContext* format, AVMediaType type, const AVCodec*& decode
 }
 
 AVCodecContext* openDecoder(const AVStream* stream, const AVCodec* codec) {
-    AVCodecContext* context = avcodec_alloc_context3(codec);
+    AVCodecContext* context = av().avcodec_alloc_context3(codec);
     if (!context) return nullptr;
     // One thread each: the player's clips decode many times faster than
     // they play, and every thread holds buffers of its own.
     context->thread_count = 1;
     context->pkt_timebase = stream->time_base;
-    if (avcodec_parameters_to_context(context, stream->codecpar) < 0 ||
-        avcodec_open2(context, codec, nullptr) < 0) {
-        avcodec_free_context(&context);
+    if (av().avcodec_parameters_to_context(context, stream->codecpar) < 0 ||
+        av().avcodec_open2(context, codec, nullptr) < 0) {
+        av().avcodec_free_context(&context);
         return nullptr;
     }
     return context;
@@ -65,19 +59,19 @@ AVCodecContext* openDecoder(const AVStream* stream, const AVCodec* codec) {
 }  // namespace
 
 Time toUnits(std::int64_t value, int num, int den) {
-    return av_rescale_q_rnd(value, AVRational{num, den}, AVRational{1, kUnitsPerSecond},
-                            static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+    return av().av_rescale_q_rnd(value, AVRational{num, den}, AVRational{1, kUnitsPerSecond},
+                                 static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
 }
 
 std::int64_t fromUnits(Time units, int num, int den) {
-    return av_rescale_q_rnd(units, AVRational{1, kUnitsPerSecond}, AVRational{num, den},
-                            static_cast<AVRounding>(AV_ROUND_DOWN | AV_ROUND_PASS_MINMAX));
+    return av().av_rescale_q_rnd(units, AVRational{1, kUnitsPerSecond}, AVRational{num, den},
+                                 static_cast<AVRounding>(AV_ROUND_DOWN | AV_ROUND_PASS_MINMAX));
 }
 
 std::unique_ptr<MediaFile> MediaFile::open(const std::string& path, Want want, std::string& error,
                                            bool& hasSound) {
-    quietLibraries();
     hasSound = false;
+    if (!librariesLoaded(error)) return nullptr;
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         error = "no such file";
@@ -88,7 +82,7 @@ std::unique_ptr<MediaFile> MediaFile::open(const std::string& path, Want want, s
         return nullptr;
     }
     std::unique_ptr<MediaFile> file(new MediaFile);
-    file->format_ = avformat_alloc_context();
+    file->format_ = av().avformat_alloc_context();
     if (!file->format_) {
         error = "out of memory";
         return nullptr;
@@ -98,9 +92,9 @@ std::unique_ptr<MediaFile> MediaFile::open(const std::string& path, Want want, s
     // a protocol, and nothing the file names is fetched from anywhere else.
     const std::string url = "file:" + (path[0] == '/' ? path : "./" + path);
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    const int opened = avformat_open_input(&file->format_, url.c_str(), nullptr, &options);
-    av_dict_free(&options);
+    av().av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const int opened = av().avformat_open_input(&file->format_, url.c_str(), nullptr, &options);
+    av().av_dict_free(&options);
     if (opened < 0) {
         error = "not a media file";
         return nullptr;
@@ -111,14 +105,14 @@ std::unique_ptr<MediaFile> MediaFile::open(const std::string& path, Want want, s
 
 std::unique_ptr<MediaFile> MediaFile::openBytes(
     std::shared_ptr<const std::vector<std::uint8_t>> bytes, Want want, std::string& error) {
-    quietLibraries();
+    if (!librariesLoaded(error)) return nullptr;
     if (!bytes || bytes->empty()) {
         error = "no data";
         return nullptr;
     }
     std::unique_ptr<MediaFile> file(new MediaFile);
     file->bytes_ = std::move(bytes);
-    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
+    auto* buffer = static_cast<unsigned char*>(av().av_malloc(kIoBufferSize));
     if (buffer) {
         auto read = [](void* opaque, std::uint8_t* to, int size) -> int {
             auto* self = static_cast<MediaFile*>(opaque);
@@ -141,17 +135,17 @@ std::unique_ptr<MediaFile> MediaFile::openBytes(
             return to;
         };
         file->memoryIo_ =
-            avio_alloc_context(buffer, kIoBufferSize, 0, file.get(), read, nullptr, seek);
-        if (!file->memoryIo_) av_free(buffer);
+            av().avio_alloc_context(buffer, kIoBufferSize, 0, file.get(), read, nullptr, seek);
+        if (!file->memoryIo_) av().av_free(buffer);
     }
-    file->format_ = file->memoryIo_ ? avformat_alloc_context() : nullptr;
+    file->format_ = file->memoryIo_ ? av().avformat_alloc_context() : nullptr;
     if (!file->format_) {
         error = "out of memory";
         return nullptr;
     }
     file->format_->pb = file->memoryIo_;
     file->format_->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (avformat_open_input(&file->format_, nullptr, nullptr, nullptr) < 0) {
+    if (av().avformat_open_input(&file->format_, nullptr, nullptr, nullptr) < 0) {
         error = "not a media file";
         return nullptr;
     }
@@ -161,7 +155,7 @@ std::unique_ptr<MediaFile> MediaFile::openBytes(
 }
 
 bool MediaFile::load(Want want, std::string& error, bool& hasSound) {
-    if (avformat_find_stream_info(format_, nullptr) < 0) {
+    if (av().avformat_find_stream_info(format_, nullptr) < 0) {
         error = "not a media file";
         return false;
     }
@@ -204,12 +198,12 @@ bool MediaFile::load(Want want, std::string& error, bool& hasSound) {
 }
 
 MediaFile::~MediaFile() {
-    avcodec_free_context(&videoDecoder_);
-    avcodec_free_context(&soundDecoder_);
-    avformat_close_input(&format_);
+    av().avcodec_free_context(&videoDecoder_);
+    av().avcodec_free_context(&soundDecoder_);
+    av().avformat_close_input(&format_);
     if (memoryIo_) {
-        av_freep(&memoryIo_->buffer);
-        avio_context_free(&memoryIo_);
+        av().av_freep(&memoryIo_->buffer);
+        av().avio_context_free(&memoryIo_);
     }
 }
 

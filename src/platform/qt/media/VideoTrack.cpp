@@ -2,22 +2,17 @@
 
 #include <cmath>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
-}
+#include "platform/qt/media/Ffmpeg.h"
 
 namespace ostrel::platform::qt::media {
 
 void FrameFree::operator()(AVFrame* frame) const {
-    av_frame_free(&frame);
+    av().av_frame_free(&frame);
 }
 
 Picture copyOf(const Picture& picture) {
     Picture copy;
-    if (picture.frame) copy.frame.reset(av_frame_clone(picture.frame.get()));
+    if (picture.frame) copy.frame.reset(av().av_frame_clone(picture.frame.get()));
     copy.time = picture.time;
     copy.key = picture.key;
     return copy;
@@ -30,11 +25,11 @@ VideoTrack::VideoTrack(MediaFile& file, Demuxer& demuxer) : file_(file), demuxer
 }
 
 VideoTrack::~VideoTrack() {
-    sws_freeContext(converter_);
+    av().sws_freeContext(converter_);
 }
 
 void VideoTrack::restart(std::uint64_t generation) {
-    avcodec_flush_buffers(file_.videoDecoder());
+    av().avcodec_flush_buffers(file_.videoDecoder());
     generation_ = generation;
     ended_ = false;
 }
@@ -43,10 +38,10 @@ VideoTrack::Next VideoTrack::next(Picture& out, std::chrono::steady_clock::time_
     AVCodecContext* decoder = file_.videoDecoder();
     const AVStream* stream = file_.videoStream();
     if (ended_) return Next::End;
-    FramePtr frame(av_frame_alloc());
+    FramePtr frame(av().av_frame_alloc());
     if (!frame) return Next::Stalled;
     for (;;) {
-        const int received = avcodec_receive_frame(decoder, frame.get());
+        const int received = av().avcodec_receive_frame(decoder, frame.get());
         if (received == 0) {
             const std::int64_t stamp = frame->best_effort_timestamp;
             out.time = stamp != AV_NOPTS_VALUE
@@ -67,7 +62,7 @@ VideoTrack::Next VideoTrack::next(Picture& out, std::chrono::steady_clock::time_
         if (taken != Demuxer::Taken::Packet) return Next::Stalled;
         if (packet.generation != generation_) continue;
         // A damaged packet is passed over; the pictures after it still come.
-        avcodec_send_packet(decoder, packet.packet.get());
+        av().avcodec_send_packet(decoder, packet.packet.get());
     }
 }
 
@@ -76,7 +71,7 @@ bool VideoTrack::convert(const AVFrame& frame, std::uint8_t* pixels, int stride,
     const auto format = static_cast<AVPixelFormat>(frame.format);
     if (frame.width <= 0 || frame.height <= 0 || format == AV_PIX_FMT_NONE) return false;
     const bool scaled = frame.width != width || frame.height != height;
-    SwsContext* converter = sws_getCachedContext(
+    SwsContext* converter = av().sws_getCachedContext(
         converter_, frame.width, frame.height, format, width, height, AV_PIX_FMT_BGRA,
         scaled ? SWS_BILINEAR : SWS_POINT, nullptr, nullptr, nullptr);
     if (!converter) return false;
@@ -93,10 +88,11 @@ bool VideoTrack::convert(const AVFrame& frame, std::uint8_t* pixels, int stride,
         int brightness = 0;
         int contrast = 0;
         int saturation = 0;
-        if (sws_getColorspaceDetails(converter, &inTable, &inFull, &outTable, &outFull, &brightness,
-                                     &contrast, &saturation) >= 0) {
-            sws_setColorspaceDetails(converter, sws_getCoefficients(space), full || inFull,
-                                     outTable, outFull, brightness, contrast, saturation);
+        if (av().sws_getColorspaceDetails(converter, &inTable, &inFull, &outTable, &outFull,
+                                          &brightness, &contrast, &saturation) >= 0) {
+            av().sws_setColorspaceDetails(converter, av().sws_getCoefficients(space),
+                                          full || inFull, outTable, outFull, brightness, contrast,
+                                          saturation);
         }
         space_ = space;
         full_ = full;
@@ -104,7 +100,8 @@ bool VideoTrack::convert(const AVFrame& frame, std::uint8_t* pixels, int stride,
     converter_ = converter;
     std::uint8_t* planes[4] = {pixels, nullptr, nullptr, nullptr};
     int strides[4] = {stride, 0, 0, 0};
-    return sws_scale(converter_, frame.data, frame.linesize, 0, frame.height, planes, strides) > 0;
+    return av().sws_scale(converter_, frame.data, frame.linesize, 0, frame.height, planes,
+                          strides) > 0;
 }
 
 }  // namespace ostrel::platform::qt::media
