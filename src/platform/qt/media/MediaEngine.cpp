@@ -9,6 +9,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/qt/media/AudioOutput.h"
 #include "platform/qt/media/AudioTrack.h"
 #include "platform/qt/media/Demuxer.h"
 #include "platform/qt/media/Ffmpeg.h"
@@ -135,6 +136,7 @@ struct MediaEngine::Impl {
     Picture last;
     std::uint64_t delivered = 0;
     bool endOfStream = false;
+    std::uint32_t volumeWhenStopped = 0;
     // A seek not yet carried out: the frame covering it comes next.
     std::optional<Time> seekTarget;
     Time backoff = 0;
@@ -355,8 +357,11 @@ bool MediaEngine::seek(std::int64_t time) {
     const Time target = d.origin + std::clamp<Time>(time, 0, d.duration);
     // Where a stopped clip already stands (a pause and its resume), the
     // frame on show covers the time: it comes again, and the sound and the
-    // frames after it go on from where they stood.
+    // frames after it go on from where they stood. Unless the volume
+    // changed meanwhile: the sound already handed to the output is then
+    // played again at the new level.
     if (!d.running && !d.seekTarget && !d.endOfStream && !d.pending && d.last &&
+        outputVolume() == d.volumeWhenStopped &&
         std::llabs(target - d.now()) <= kSameTime && target >= d.last.time &&
         (!d.next || target < d.next.time)) {
         d.pending = std::move(d.next);
@@ -388,6 +393,7 @@ bool MediaEngine::stop() {
     if (!d.running) return true;
     d.setWall(d.now());
     d.running = false;
+    d.volumeWhenStopped = outputVolume();
     if (d.clip->audio) d.clip->audio->pause();
     return true;
 }
