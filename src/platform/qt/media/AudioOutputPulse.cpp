@@ -8,8 +8,8 @@
 // of time (up to 2 s), and takes a new stream in at once only when the
 // stream holds at least that much when it starts; otherwise the stream may
 // wait up to that long before it is heard. So a stream asks for 2 s ahead,
-// starts paused, and starts playing once that much is written (a short
-// sound is padded with silence).
+// and the server starts it once it holds that much (a short sound is padded
+// with silence).
 #include <pulse/pulseaudio.h>
 #include <sys/time.h>
 
@@ -30,7 +30,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kConnectWait = std::chrono::seconds(2);
 constexpr auto kStreamWait = std::chrono::seconds(2);
-constexpr auto kPrefillWait = std::chrono::seconds(3);
 constexpr pa_usec_t kAhead = 2000000;
 // A stream with nothing to write looks again this often.
 constexpr pa_usec_t kRetry = 10000;
@@ -195,21 +194,10 @@ public:
             const auto state = static_cast<pa_stream_state_t>(state_.load());
             return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
         });
-        if (state_.load() != PA_STREAM_READY) return false;
-        Lock lock(output_.loop());
-        const pa_buffer_attr* granted = pa_stream_get_buffer_attr(stream_);
-        prebuf_ = granted ? granted->prebuf : 0;
-        return true;
+        return state_.load() == PA_STREAM_READY;
     }
 
     void play() override {
-        if (!started_) {
-            // Enough written for the server to take the stream in at once.
-            waiter_.waitFor(kPrefillWait, [&] {
-                return written_.load() >= prebuf_ || sourceEnded_.load() || failed();
-            });
-            started_ = true;
-        }
         Lock lock(output_.loop());
         forget(pa_stream_cork(stream_, 0, nullptr, nullptr));
         std::lock_guard guard(positionMutex_);
@@ -297,7 +285,6 @@ private:
             if (pulled.ended) {
                 // After its end a stream plays silence: the server's start
                 // level is reached and nothing needs draining.
-                sourceEnded_.store(true);
                 std::memset(static_cast<std::uint8_t*>(data) + frames * kFrameBytes, 0,
                             (asked - frames) * kFrameBytes);
                 heard_.wrote(frames, asked);
@@ -311,7 +298,6 @@ private:
                 return;
             }
             pa_stream_write(stream_, data, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
-            written_.fetch_add(frames * kFrameBytes);
             bytes -= frames * kFrameBytes;
             if (frames < asked) {
                 retryLater();
@@ -359,10 +345,6 @@ private:
     std::atomic<int> state_{PA_STREAM_UNCONNECTED};
     Waiter waiter_;
     HeardFrames heard_;
-    std::atomic<std::size_t> written_{0};
-    std::atomic<bool> sourceEnded_{false};
-    std::uint32_t prebuf_ = 0;
-    bool started_ = false;
     // The library's thread and the position (under the main loop's lock).
     pa_time_event* retry_ = nullptr;
     bool timingAsked_ = false;
