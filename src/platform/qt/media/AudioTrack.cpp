@@ -17,7 +17,9 @@ constexpr Time kTolerance = kUnitsPerSecond / 500;
 // A jump in the time stamps larger than this is a damaged stream, not a
 // pause in the sound: it is not filled with silence.
 constexpr Time kLargestGap = 5 * kUnitsPerSecond;
-constexpr auto kTakeWait = std::chrono::milliseconds(200);
+// How long the worker waits for a packet before it looks whether it is
+// still wanted.
+constexpr auto kTakeWait = std::chrono::seconds(1);
 constexpr std::size_t kSilenceChunk = 4096;
 
 }  // namespace
@@ -111,10 +113,13 @@ bool AudioTrack::failed() {
 AudioStream::Pulled AudioTrack::pull(std::int16_t* out, std::size_t frames) {
     std::size_t count;
     bool ended;
+    bool refill;
     {
         std::lock_guard lock(mutex_);
         const std::size_t capacity = ring_.size() / 2;
         count = std::min(frames, ringCount_);
+        // The worker refills the queue once half of it has been played.
+        refill = ringCount_ > capacity / 2 && ringCount_ - count <= capacity / 2;
         const std::size_t first = std::min(count, capacity - ringRead_);
         std::memcpy(out, ring_.data() + ringRead_ * 2, first * 4);
         std::memcpy(out + first * 2, ring_.data(), (count - first) * 4);
@@ -122,7 +127,7 @@ AudioStream::Pulled AudioTrack::pull(std::int16_t* out, std::size_t frames) {
         ringCount_ -= count;
         ended = ended_ && ringCount_ == 0;
     }
-    wake_.notify_all();
+    if (refill) wake_.notify_all();
     applyOutputVolume(out, count);
     return {count, ended};
 }
@@ -131,8 +136,9 @@ void AudioTrack::push(const std::int16_t* samples, std::size_t frames, std::uint
                       std::unique_lock<std::mutex>& lock) {
     const std::size_t capacity = ring_.size() / 2;
     while (frames > 0) {
-        wake_.wait_for(lock, kTakeWait,
-                       [&] { return quit_ || generation_ != generation || ringCount_ < capacity; });
+        // The output's pulls, a restart and the end all wake it.
+        wake_.wait(lock,
+                   [&] { return quit_ || generation_ != generation || ringCount_ < capacity; });
         if (quit_ || generation_ != generation) return;
         if (ringCount_ == capacity) continue;
         const std::size_t write = (ringRead_ + ringCount_) % capacity;

@@ -71,7 +71,8 @@ Demuxer::Taken Demuxer::take(Kind kind, Packet& out,
         out.packet = std::move(q.packets.front());
         q.packets.pop_front();
         queuedBytes_ -= static_cast<std::size_t>(out.packet->size);
-        readerWake_.notify_all();
+        // The reader tops the queue up in batches, not packet by packet.
+        if (q.packets.size() <= kPacketsAhead / 2) readerWake_.notify_all();
         return Taken::Packet;
     }
     if (q.ended) {

@@ -28,8 +28,9 @@ constexpr auto kOpenTimeout = std::chrono::seconds(10);
 // reader, no sound heard) before it gives up on the clip. Generous: on a
 // machine whose cores are all busy a worker may get no time for a while.
 constexpr auto kStallLimit = std::chrono::seconds(2);
-// The longest single sleep while a frame comes due.
-constexpr auto kLongestSleep = std::chrono::milliseconds(10);
+// The longest single sleep while a frame comes due (the clock runs at the
+// pace of a wall clock, so one sleep mostly reaches it).
+constexpr auto kLongestSleep = std::chrono::milliseconds(50);
 // Seeks this close to where the clock stands are to where it stands.
 constexpr Time kSameTime = kUnitsPerSecond / 1000;
 // A seek whose key frame lies after its target (where a container has no
@@ -73,7 +74,8 @@ std::unique_ptr<Clip> loadClip(const std::string& path) {
     // where the clip's time starts.
     if (clip->video->next(clip->first, Clock::now() + kOpenTimeout) != VideoTrack::Next::Picture) {
         clip->error = "no picture could be decoded";
-        clip->demuxer->stop();
+        clip->video.reset();
+        clip->demuxer.reset();
         clip->file.reset();
         return clip;
     }
@@ -361,9 +363,8 @@ bool MediaEngine::seek(std::int64_t time) {
     // changed meanwhile: the sound already handed to the output is then
     // played again at the new level.
     if (!d.running && !d.seekTarget && !d.endOfStream && !d.pending && d.last &&
-        outputVolume() == d.volumeWhenStopped &&
-        std::llabs(target - d.now()) <= kSameTime && target >= d.last.time &&
-        (!d.next || target < d.next.time)) {
+        outputVolume() == d.volumeWhenStopped && std::llabs(target - d.now()) <= kSameTime &&
+        target >= d.last.time && (!d.next || target < d.next.time)) {
         d.pending = std::move(d.next);
         d.next = copyOf(d.last);
         if (d.next) return true;
