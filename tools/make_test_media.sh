@@ -6,7 +6,8 @@
 #   tools/make_test_media.sh OUTDIR [--bench]
 #
 # Short clips: 320x240, 25 fps, 3 s (75 frames), 440 Hz tone.
-# --bench adds 30 s 720p and 1080p H.264 clips for the benchmarks under bench/.
+# --bench adds 30 s 720p and 1080p H.264 clips, two flat-colour clips and a clip of flashes
+# and beeps for the benchmarks under bench/.
 #
 # The output is byte-for-byte the same on every run with the same ffmpeg (bit-exact muxing,
 # fixed thread counts, no metadata), so a test may compare decoded frames across runs.
@@ -131,4 +132,19 @@ if [ "$bench" = 1 ]; then
             -map 0:v -map 1:a -c:v libx264 -preset veryfast -crf 23 -pix_fmt yuv420p \
             -threads 2 -c:a aac -b:a 128k -ac 2 -movflags +faststart
     done
+    # Two flat colours with sound, 10 s each: which item is on the screen tells
+    # when the running player has taken over the item a second start gave it.
+    for colour in 0xEB1010:red 0x1010EB:blue; do
+        produce "bench-${colour#*:}.avi" \
+            -f lavfi -i "color=c=${colour%%:*}:s=640x360:r=25:d=10" \
+            -f lavfi -i "sine=frequency=660:sample_rate=48000:duration=10" \
+            -map 0:v -map 1:a -c:v mjpeg -pix_fmt yuvj420p -q:v 3 -threads 1 -c:a pcm_s16le -ac 1
+    done
+    # 30 s of black and silence but for one white frame (frame 12 of every
+    # second, 0.48 s into it) and a 40 ms 1 kHz beep starting with it: how far
+    # picture and sound drift apart.
+    produce bench-sync.avi \
+        -f lavfi -i "color=c=black:s=640x360:r=25:d=30,drawbox=w=iw:h=ih:color=white:t=fill:enable='eq(mod(n,25),12)'" \
+        -f lavfi -i "aevalsrc='if(between(t-floor(t),0.48,0.52),0.8*sin(2*PI*1000*t),0)':s=48000:d=30" \
+        -map 0:v -map 1:a -c:v mjpeg -pix_fmt yuvj420p -q:v 3 -threads 1 -c:a pcm_s16le -ac 1
 fi
