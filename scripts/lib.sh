@@ -13,6 +13,11 @@ ensure_packages() {
     echo "== installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    # An install that was cut short (a killed run) leaves dpkg refusing every other
+    # install until its packages are configured.
+    if [ -n "$(dpkg --audit 2>/dev/null)" ]; then
+        DEBIAN_FRONTEND=noninteractive $sudo dpkg --configure -a >/dev/null
+    fi
     if [ ! -f /tmp/.ostrel-apt-updated ]; then
         $sudo apt-get update -qq && touch /tmp/.ostrel-apt-updated
     fi
