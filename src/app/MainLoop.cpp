@@ -1,6 +1,6 @@
 // The main loop: window messages first; when none waits, one frame while
 // there is input and playback is on; otherwise wait for the next message.
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 #include "app/Startup.h"
 #include "playback/FramePump.h"
 

@@ -1,9 +1,9 @@
 // The end of every orderly run, and how a run that failed reports itself.
 #include <cstdint>
 
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 #include "app/Startup.h"
-#include "app/Text.h"
+#include "state/Text.h"
 #include "playback/MediaStream.h"
 #include "playback/VideoSurface.h"
 #include "playback/Volume.h"

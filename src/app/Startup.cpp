@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/PlayerState.h"
-#include "app/Text.h"
+#include "state/PlayerState.h"
+#include "state/Text.h"
 #include "config/CommandLine.h"
 #include "config/Configuration.h"
 #include "playback/MediaStream.h"

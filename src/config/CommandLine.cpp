@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
-#include "app/PlayerState.h"
-#include "app/Text.h"
 #include "config/Configuration.h"
+#include "state/PlayerState.h"
+#include "state/Text.h"
 
 namespace ostrel {
 
@@ -16,48 +16,13 @@ namespace {
 // path 2, or 1 once full screen was asked for.
 constexpr int kTokenBudget = 5;
 
-bool isWhite(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-int digitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
-    return 99;
-}
-
-// An option's number, read as the C library's text-to-long conversion with
-// automatic base reads it ("0x" hexadecimal, another leading "0" octal,
-// else decimal), held to the 32-bit range.
-std::int32_t optionNumber(const char* text) {
-    while (isWhite(*text))
-        ++text;
-    bool negative = false;
-    if (*text == '+' || *text == '-') negative = *text++ == '-';
-    int base = 10;
-    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X') && digitValue(text[2]) < 16) {
-        base = 16;
-        text += 2;
-    } else if (text[0] == '0') {
-        base = 8;
-    }
-    constexpr std::int64_t kLimit = std::int64_t{INT32_MAX} + 1;
-    std::int64_t magnitude = 0;
-    for (int digit = digitValue(*text); digit < base; digit = digitValue(*++text)) {
-        magnitude = magnitude * base + digit;
-        if (magnitude > kLimit) magnitude = kLimit;
-    }
-    if (negative) return static_cast<std::int32_t>(-magnitude);
-    return static_cast<std::int32_t>(magnitude < kLimit ? magnitude : INT32_MAX);
-}
-
-// "-s", "-e" and "-t" take the token after them as their number; a number
-// of 0 or none at all fails the whole command line.
+// "-s", "-e" and "-t" take the token after them as their number, in any of
+// the bases readNumber picks from the text; a number of 0 or none at all
+// fails the whole command line.
 bool applyNumberOption(const char* option, std::int32_t& field, const char*& cursor) {
     std::size_t length = 0;
     std::unique_ptr<char[]> number = nextToken(cursor, length);
-    field = number ? optionNumber(number.get()) : 0;
+    field = number ? readNumber(number.get(), 0) : 0;
     if (std::strcmp(option, "-t") == 0) state.frameCount = 0;
     if (field != 0) return true;
     char detail[64];

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <new>
 
-#include "app/PlayerState.h"
-#include "app/Text.h"
+#include "state/PlayerState.h"
+#include "state/Text.h"
 
 namespace ostrel {
 
@@ -19,64 +19,87 @@ constexpr int kLineBuffer = 4096;
 // cannot be one of ours.
 constexpr std::size_t kMaxKey = 31;
 
-enum ConfigKey {
-    kUndefined,
-    kAuthorId,
-    kDiscTitle,
-    kAuthorSite,
-    kAuthorNet,
-    kForceNet,
-    kTracking,
-    kVersionCheck,
-    kSoundOn,
-    kMenuBar,
-    kReadOnly,
-    kFileName,
-    kFullScreen,
-    kXCoord,
-    kYCoord,
-    kWidth,
-    kHeight,
-    kKeyCount
-};
-
-// The reader's table, by key index.
-constexpr const char* kKeyNames[kKeyCount] = {
-    "Undefined",  "AuthorId",     "DiscTitle", "AuthorSite", "AuthorNet", "ForceNet",
-    "Tracking",   "VersionCheck", "SoundOn",   "MenuBar",    "ReadOnly",  "FileName",
-    "FullScreen", "XCoord",       "YCoord",    "Width",      "Height"};
-
-bool isWhite(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 bool isKeyChar(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
-// The decimal value of a number key, read as the C library's text-to-integer
-// conversion reads it (white space, a sign, digits, the rest ignored), but a
-// value past the 32-bit range stops at its largest or smallest value instead
-// of being undefined.
-std::int32_t decimalValue(const char* text) {
-    while (isWhite(*text))
-        ++text;
-    bool negative = false;
-    if (*text == '+' || *text == '-') negative = *text++ == '-';
-    constexpr std::int64_t kLimit = std::int64_t{INT32_MAX} + 1;
-    std::int64_t magnitude = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) {
-        magnitude = magnitude * 10 + (*text - '0');
-        if (magnitude > kLimit) magnitude = kLimit;
-    }
-    if (negative) return static_cast<std::int32_t>(-magnitude);
-    return static_cast<std::int32_t>(magnitude < kLimit ? magnitude : INT32_MAX);
+// The player state field a key reads into and writes from: a text array or
+// a number.
+struct Field {
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::int32_t* number = nullptr;
+
+    constexpr Field() = default;
+    template <std::size_t N>
+    constexpr Field(char (&array)[N]) : text(array), size(N) {}
+    constexpr Field(std::int32_t& value) : number(&value) {}
+};
+
+// How a key's value is read and written.
+enum class Kind {
+    Text,       // the text, cut to its field
+    Flag,       // "yes" sets it, any other word clears it
+    YesOnly,    // "yes" sets it, any other word leaves it
+    AlwaysOff,  // kept only to be written out again, always off
+    RunOnly,    // "yes" sets it for this run only: it is always written "no"
+    MenuBar,    // one of the menu bar words
+    Number,     // a decimal number
+    Item,       // a playlist item; the file always says "none"
+    Ignored,    // known, read over and never written
+};
+
+struct Key {
+    const char* name;
+    const char* comment;  // the line written above it
+    Kind kind;
+    Field field;
+};
+
+// Every key the file knows, in the order the writer puts them.
+constexpr Key kKeys[] = {
+    {"AuthorId", "# Author ID", Kind::Text, state.authorId},
+    {"DiscTitle", "# Disc Title", Kind::Text, state.discTitle},
+    {"AuthorSite", "# Author Site", Kind::Text, state.authorSite},
+    {"AuthorNet", "# Host Network", Kind::Text, state.authorNet},
+    {"ForceNet", "# Enforce internet connection ( yes/no)", Kind::Flag, state.forceNet},
+    {"Tracking", "# Tracking activation ( yes/no)", Kind::AlwaysOff, state.tracking},
+    {"VersionCheck", nullptr, Kind::Ignored, {}},
+    {"SoundOn", "# Intro sound activation ( yes/no)", Kind::Flag, state.soundOn},
+    {"MenuBar", "# Menu bar activation ( text/graphic/none)", Kind::MenuBar, state.menuBarMode},
+    {"ReadOnly", "# Read only configuration ( yes/no)", Kind::YesOnly, state.readOnly},
+    {"FileName", "# Input file name ( set to \"none\" for no file input)", Kind::Item, {}},
+    {"FullScreen", "# Play in full screen mode ( yes/no)", Kind::RunOnly, state.fullScreen},
+    {"XCoord", "# X-coordinate of left window corner in pixels", Kind::Number, state.windowX},
+    {"YCoord", "# Y-coordinate of left window corner in pixels", Kind::Number, state.windowY},
+    {"Width", "# Window width in pixels", Kind::Number, state.windowWidth},
+    {"Height", "# Window height in pixels", Kind::Number, state.windowHeight},
+};
+
+// The menu bar words; any other word reads as text.
+struct MenuBarWord {
+    const char* word;
+    std::int32_t mode;
+};
+constexpr MenuBarWord kMenuBarWords[] = {
+    {"text", kMenuText}, {"graphic", kMenuGraphic}, {"none", kMenuNone}};
+
+std::int32_t menuBarMode(const char* word) {
+    for (const MenuBarWord& entry : kMenuBarWords)
+        if (std::strcmp(word, entry.word) == 0) return entry.mode;
+    return kMenuText;
 }
 
-int keyIndex(const char* key) {
-    for (int i = 0; i < kKeyCount; ++i)
-        if (std::strcmp(key, kKeyNames[i]) == 0) return i;
-    return kUndefined;
+const char* menuBarWord(std::int32_t mode) {
+    for (const MenuBarWord& entry : kMenuBarWords)
+        if (mode == entry.mode) return entry.word;
+    return "text";
+}
+
+const Key* findKey(const char* name) {
+    for (const Key& key : kKeys)
+        if (std::strcmp(name, key.name) == 0) return &key;
+    return nullptr;
 }
 
 // A FileName line: the n-th one that is no WAV item fills slot n-1. Returns
@@ -121,12 +144,43 @@ bool addConfiguredItem(const char* value) {
 // Stores a text value, cut to its field. A cut can end in blanks, which the
 // reader never keeps at the end of a value: they go too, so that the file the
 // player writes reads back as the same text.
-template <std::size_t N>
-void copyValue(char (&field)[N], const char* value) {
-    copyText(field, value);
-    std::size_t length = std::strlen(field);
-    while (length > 0 && isWhite(field[length - 1]))
-        field[--length] = '\0';
+void copyValue(const Field& field, const char* value) {
+    copyText(field.text, field.size, value);
+    std::size_t length = std::strlen(field.text);
+    while (length > 0 && isWhite(field.text[length - 1]))
+        field.text[--length] = '\0';
+}
+
+// Reads one key's value into its field. Returns false when reading must
+// stop with a failure.
+bool readValue(const Key& key, const char* value) {
+    bool yes = std::strcmp(value, "yes") == 0;
+    switch (key.kind) {
+        case Kind::Text:
+            copyValue(key.field, value);
+            break;
+        case Kind::Flag:
+            *key.field.number = yes ? 1 : 0;
+            break;
+        case Kind::YesOnly:
+        case Kind::RunOnly:
+            if (yes) *key.field.number = 1;
+            break;
+        case Kind::AlwaysOff:
+            *key.field.number = 0;
+            break;
+        case Kind::MenuBar:
+            *key.field.number = menuBarMode(value);
+            break;
+        case Kind::Number:
+            *key.field.number = readNumber(value, 10);
+            break;
+        case Kind::Item:
+            return addConfiguredItem(value);
+        case Kind::Ignored:
+            break;
+    }
+    return true;
 }
 
 // Applies one key line (or piece of a line). Returns false when reading must
@@ -153,62 +207,8 @@ bool applyLine(char* line) {
     if (valueLength == 0) return true;
     value[valueLength] = '\0';
 
-    bool yes = std::strcmp(value, "yes") == 0;
-    switch (keyIndex(key)) {
-        case kAuthorId:
-            copyValue(state.authorId, value);
-            break;
-        case kDiscTitle:
-            copyValue(state.discTitle, value);
-            break;
-        case kAuthorSite:
-            copyValue(state.authorSite, value);
-            break;
-        case kAuthorNet:
-            copyValue(state.authorNet, value);
-            break;
-        case kForceNet:
-            state.forceNet = yes ? 1 : 0;
-            break;
-        case kTracking:
-            // Tracking is kept only to be written out again, always off.
-            state.tracking = 0;
-            break;
-        case kSoundOn:
-            state.soundOn = yes ? 1 : 0;
-            break;
-        case kMenuBar:
-            if (std::strcmp(value, "graphic") == 0)
-                state.menuBarMode = kMenuGraphic;
-            else if (std::strcmp(value, "none") == 0)
-                state.menuBarMode = kMenuNone;
-            else
-                state.menuBarMode = kMenuText;
-            break;
-        case kReadOnly:
-            if (yes) state.readOnly = 1;
-            break;
-        case kFileName:
-            return addConfiguredItem(value);
-        case kFullScreen:
-            if (yes) state.fullScreen = 1;
-            break;
-        case kXCoord:
-            state.windowX = decimalValue(value);
-            break;
-        case kYCoord:
-            state.windowY = decimalValue(value);
-            break;
-        case kWidth:
-            state.windowWidth = decimalValue(value);
-            break;
-        case kHeight:
-            state.windowHeight = decimalValue(value);
-            break;
-        default:  // Undefined and VersionCheck
-            break;
-    }
-    return true;
+    const Key* known = findKey(key);
+    return known ? readValue(*known, value) : true;
 }
 
 // The outer rectangle of the live main window gives the placement to save;
@@ -228,19 +228,29 @@ void capturePlacement() {
     if (std::int32_t height = size(rect.top, rect.bottom); height > 0) state.windowHeight = height;
 }
 
-const char* yesNo(std::int32_t flag) {
-    return flag ? "yes" : "no";
-}
-
-const char* menuBarWord(std::int32_t mode) {
-    switch (mode) {
-        case kMenuGraphic:
-            return "graphic";
-        case kMenuNone:
+// The text a key is written with; `number` holds a number's digits.
+const char* writtenValue(const Key& key, char (&number)[16]) {
+    auto yesNo = [](std::int32_t flag) { return flag ? "yes" : "no"; };
+    switch (key.kind) {
+        case Kind::Text:
+            return key.field.text;
+        case Kind::Flag:
+        case Kind::YesOnly:
+        case Kind::AlwaysOff:
+            return yesNo(*key.field.number);
+        case Kind::RunOnly:
+            return "no";
+        case Kind::MenuBar:
+            return menuBarWord(*key.field.number);
+        case Kind::Number:
+            std::snprintf(number, sizeof number, "%d", *key.field.number);
+            return number;
+        case Kind::Item:
             return "none";
-        default:
-            return "text";
+        case Kind::Ignored:
+            break;
     }
+    return "";
 }
 
 // The whole file in its fixed layout. Lines end in CR LF on every platform,
@@ -256,36 +266,13 @@ bool writeLayout(std::FILE* file, const platform::LocalTime& now) {
     std::fprintf(file, "# ostrel v%s configuration - %s %s %02d %02d:%02d:%02d %d\r\n# --\r\n\r\n",
                  kVersionText, weekday, month, now.day, now.hour, now.minute, now.second, now.year);
 
-    char number[4][16];
-    std::snprintf(number[0], sizeof number[0], "%d", state.windowX);
-    std::snprintf(number[1], sizeof number[1], "%d", state.windowY);
-    std::snprintf(number[2], sizeof number[2], "%d", state.windowWidth);
-    std::snprintf(number[3], sizeof number[3], "%d", state.windowHeight);
-    struct Line {
-        const char* comment;
-        const char* key;
-        const char* value;
-    };
-    const Line lines[] = {
-        {"# Author ID", "AuthorId", state.authorId},
-        {"# Disc Title", "DiscTitle", state.discTitle},
-        {"# Author Site", "AuthorSite", state.authorSite},
-        {"# Host Network", "AuthorNet", state.authorNet},
-        {"# Enforce internet connection ( yes/no)", "ForceNet", yesNo(state.forceNet)},
-        {"# Tracking activation ( yes/no)", "Tracking", yesNo(state.tracking)},
-        {"# Intro sound activation ( yes/no)", "SoundOn", yesNo(state.soundOn)},
-        {"# Menu bar activation ( text/graphic/none)", "MenuBar", menuBarWord(state.menuBarMode)},
-        {"# Read only configuration ( yes/no)", "ReadOnly", yesNo(state.readOnly)},
-        {"# Input file name ( set to \"none\" for no file input)", "FileName", "none"},
-        {"# Play in full screen mode ( yes/no)", "FullScreen", "no"},
-        {"# X-coordinate of left window corner in pixels", "XCoord", number[0]},
-        {"# Y-coordinate of left window corner in pixels", "YCoord", number[1]},
-        {"# Window width in pixels", "Width", number[2]},
-        {"# Window height in pixels", "Height", number[3]},
-    };
     // Every value starts in column 14.
-    for (const Line& line : lines)
-        std::fprintf(file, "%s\r\n\r\n%-13s%s\r\n\r\n", line.comment, line.key, line.value);
+    for (const Key& key : kKeys) {
+        if (!key.comment) continue;
+        char number[16];
+        std::fprintf(file, "%s\r\n\r\n%-13s%s\r\n\r\n", key.comment, key.name,
+                     writtenValue(key, number));
+    }
     std::fputs("# --\r\n# End of configuration file", file);
     return std::ferror(file) == 0;
 }

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 #include "playback/MediaStream.h"
 
 namespace ostrel {

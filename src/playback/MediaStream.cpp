@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 #include "app/Startup.h"
 #include "playback/VideoSurface.h"
 

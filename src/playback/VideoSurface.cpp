@@ -2,7 +2,7 @@
 // for the whole run, released only at its end.
 #include "playback/VideoSurface.h"
 
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 
 namespace ostrel {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 
 namespace ostrel {
 

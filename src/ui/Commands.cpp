@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/PlayerState.h"
-#include "app/Text.h"
+#include "state/PlayerState.h"
+#include "state/Text.h"
 #include "config/Configuration.h"
 #include "playback/MediaStream.h"
 #include "playback/VideoSurface.h"

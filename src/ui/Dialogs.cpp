@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 #include "playback/Volume.h"
 
 namespace ostrel {

@@ -4,9 +4,9 @@
 #include <iterator>
 #include <string>
 
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 #include "app/Startup.h"
-#include "app/Text.h"
+#include "state/Text.h"
 #include "config/CommandLine.h"
 #include "config/Configuration.h"
 #include "playback/MediaStream.h"

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 #include "platform/Platform.h"
 
 namespace ostrel::fake {

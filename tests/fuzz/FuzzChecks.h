@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 
 namespace ostrel::fuzz {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 #include "config/CommandLine.h"
 #include "fake/FakePlatform.h"
 #include "fuzz/FuzzChecks.h"

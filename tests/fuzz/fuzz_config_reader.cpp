@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 #include "config/Configuration.h"
 #include "fake/FakePlatform.h"
 #include "fuzz/FuzzChecks.h"

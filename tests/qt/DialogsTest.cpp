@@ -11,8 +11,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/PlayerState.h"
-#include "app/Text.h"
+#include "state/PlayerState.h"
+#include "state/Text.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/media/AudioOutput.h"

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 #include "app/Startup.h"
-#include "app/Text.h"
+#include "state/Text.h"
 #include "config/CommandLine.h"
 #include "config/Configuration.h"
 #include "fake/FakePlatform.h"

@@ -1,6 +1,6 @@
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 
-#include "app/Text.h"
+#include "state/Text.h"
 
 namespace ostrel {
 
