@@ -1,8 +1,8 @@
 // The main loop: window messages first; when none waits, one frame while
 // there is input and playback is on; otherwise wait for the next message.
-#include "state/PlayerState.h"
 #include "app/Startup.h"
 #include "playback/FramePump.h"
+#include "state/PlayerState.h"
 
 namespace ostrel {
 

@@ -1,36 +1,34 @@
 // The end of every orderly run, and how a run that failed reports itself.
 #include <cstdint>
 
-#include "state/PlayerState.h"
 #include "app/Startup.h"
-#include "state/Text.h"
 #include "playback/MediaStream.h"
 #include "playback/VideoSurface.h"
 #include "playback/Volume.h"
+#include "state/PlayerState.h"
+#include "state/Text.h"
 
 namespace ostrel {
 
-// Restores the volume found at start, posts the quit message and shuts the
-// component library down. Several ends can meet in one run (a missing item
-// quits inside openMediaFile, and the caller's shutdownPlayback quits
-// again), so the steps run once. Whatever platform objects are still held
-// are released before the library goes down: nothing may touch them after.
+namespace {
+
+constexpr const char* kUsage = "usage: ostrel [-fs] [-s FRAME] [-e FRAME] [-t FRAMES] [media file]";
+
+}  // namespace
+
+// Every platform object still held is released before the component
+// library goes down: nothing may touch one after it. The volume comes back
+// whatever the playback did to it. The quit message was posted when the end
+// was asked for.
 void quitPlayer() {
-    if (state.quitDone) return;
-    state.quitDone = true;
-    restoreVolume();
-    os().postQuitMessage(exitCodeFor(0));
     releaseMediaStream();
     releaseVideoSurface();
+    restoreVolume();
     os().coUninitialize();
 }
 
-int exitCodeFor(int loopResult) {
-    return state.failure != Failure::None ? 1 : loopResult;
-}
-
 const char* failureText() {
-    static char text[kPathSize + 128];
+    static char text[kPathSize + 192];
     const char* what = "";
     switch (state.failure) {
         case Failure::None:
@@ -72,6 +70,10 @@ const char* failureText() {
     if (state.failureDetail[0] != '\0') {
         appendText(text, ": ");
         appendText(text, state.failureDetail);
+    }
+    if (state.commandLineRejected) {
+        appendText(text, "; ");
+        appendText(text, kUsage);
     }
     return text;
 }

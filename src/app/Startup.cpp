@@ -6,13 +6,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "state/PlayerState.h"
-#include "state/Text.h"
 #include "config/CommandLine.h"
 #include "config/Configuration.h"
 #include "playback/MediaStream.h"
+#include "playback/Transport.h"
 #include "playback/VideoSurface.h"
 #include "playback/Volume.h"
+#include "resource_ids.h"
+#include "state/PlayerState.h"
+#include "state/Text.h"
 #include "ui/MainWindow.h"
 
 namespace ostrel {
@@ -22,8 +24,6 @@ namespace {
 using namespace platform;
 
 constexpr const char* kMutexName = "OSTREL";
-constexpr int kIconResource = 10;
-constexpr int kMenuResource = 104;
 
 // A second start: bring the running player to the front and hand it the
 // command line, text and terminator. Without its window (it is still
@@ -64,6 +64,22 @@ bool findExeDir(char (&configPath)[kPathSize]) {
     return true;
 }
 
+// A failure once the display objects exist: the run ends as every run
+// that was asked to end does.
+int endRun() {
+    requestEnd();
+    quitPlayer();
+    return exitCodeFor(0);
+}
+
+// A lone sound, played to its end without any window; a sound that does
+// not play (a broken file) fails the run, and nothing is saved.
+int playLoneSound(const char* path, const char* configPath) {
+    if (playWavFile(path, kSndSync) == 0) setFailure(Failure::ItemSetupFailed, path);
+    if (state.failure == Failure::None) writeConfiguration(configPath);
+    return exitCodeFor(0);
+}
+
 void setDefaultTexts() {
     copyText(state.authorId, "none");
     copyText(state.discTitle, "none");
@@ -84,8 +100,8 @@ int runPlayer(InstanceHandle instance, const char* commandLine) {
     windowClass.style = kCsHRedraw | kCsVRedraw;
     windowClass.windowProc = mainWindowProc;
     windowClass.instance = instance;
-    windowClass.icon = os().loadIcon(instance, kIconResource);
-    windowClass.smallIcon = os().loadIcon(instance, kIconResource);
+    windowClass.icon = os().loadIcon(instance, IDI_OSTREL);
+    windowClass.smallIcon = os().loadIcon(instance, IDI_OSTREL);
     state.arrowCursor = os().loadArrowCursor();
     windowClass.cursor = state.arrowCursor;
     windowClass.blackBackground = true;
@@ -108,20 +124,16 @@ int runPlayer(InstanceHandle instance, const char* commandLine) {
         return exitCodeFor(0);
     }
 
-    windowClass.menuResource = kMenuResource;
+    windowClass.menuResource = IDM_MAIN;
     os().registerClass(windowClass);
 
     if (parseCommandLine(commandLine) == 0) {
         setFailure(Failure::BadCommandLine, commandLine);
+        state.commandLineRejected = true;
         return exitCodeFor(0);
     }
 
-    if (state.audioOnly) {
-        // A lone sound: played to its end without any window.
-        if (playWavFile(state.playlist[state.currentItem], kSndSync) != 0)
-            writeConfiguration(configPath);
-        return exitCodeFor(0);
-    }
+    if (state.audioOnly) return playLoneSound(state.playlist[state.currentItem], configPath);
 
     // Only a window without a menu bar may go without its frame.
     bool borderless = state.menuBarMode == kMenuNone && state.fullScreen != 0;
@@ -139,20 +151,25 @@ int runPlayer(InstanceHandle instance, const char* commandLine) {
         return exitCodeFor(0);
     }
 
-    if (failed(createVideoSurface())) {
-        shutdownPlayback();
-        return exitCodeFor(0);
-    }
+    if (failed(createVideoSurface())) return endRun();
 
     // From here on the menu bar reads as text for the rest of the run.
     state.menuBarMode = kMenuText;
     os().showWindow(state.mainWindow, kSwShowNormal);
     os().updateWindow(state.mainWindow);
 
+    // Without a volume to give back the run cannot end in order; the process
+    // end reclaims what was made.
     if (!probeVolume()) return exitCodeFor(0);
-    if (state.haveInput && setupCurrentItem() == 0) return exitCodeFor(0);
+    if (state.haveInput && setupCurrentItem() == 0) return endRun();
     clearVideoArea(state.primarySurface.get());
-    return exitCodeFor(runMainLoop());
+
+    // The loop returns at the quit message. A run asked to end is ended
+    // here, once; a run whose frame could not be shown is left to the
+    // process end, as is one told to quit from outside.
+    int loopResult = runMainLoop();
+    if (state.endRequested) quitPlayer();
+    return exitCodeFor(loopResult);
 }
 
 }  // namespace ostrel

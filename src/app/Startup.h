@@ -14,14 +14,13 @@ int runPlayer(platform::InstanceHandle instance, const char* commandLine);
 // input and playing is set; otherwise it waits for the next message.
 int runMainLoop();
 
-// The last step of every orderly end: restore the volume, post the quit
-// message, shut the component library down. Runs its steps once per run.
+// The last step of a run whose end was asked for (requestEnd): release the
+// stream and the display objects, restore the volume, shut the component
+// library down. Only start-up calls it, once, when the run ends.
 void quitPlayer();
 
-// The exit code of a run that ended: 0, or 1 when something failed.
-int exitCodeFor(int loopResult);
-
 // A one-line description of why the run failed (empty when it did not).
+// When start-up's own command line failed, the line ends with the usage.
 const char* failureText();
 
 }  // namespace ostrel

@@ -339,6 +339,11 @@ int readConfiguration(const char* path) {
     return 1;
 }
 
+void configFilePath(char (&buffer)[kPathSize]) {
+    copyText(buffer, state.exeDir);
+    appendText(buffer, kConfigFileName);
+}
+
 void writeConfiguration(const char* path) {
     if (state.readOnly) return;
     platform::LocalTime now = os().localTime();

@@ -5,12 +5,17 @@
 
 #include <memory>
 
+#include "state/PlayerState.h"
+
 namespace ostrel {
 
 // Reads the file at `path` into the player state. 1 when the whole file was
 // read, 0 when it cannot be opened or read, or a FileName line names a
 // missing file (or a path too long for a Playlist slot).
 int readConfiguration(const char* path);
+
+// The path of the configuration file: exeDir followed by its name.
+void configFilePath(char (&buffer)[kPathSize]);
 
 // Writes the player state to `path` in the fixed layout, unless the
 // configuration is read only. The new file is written beside the old one and

@@ -5,8 +5,9 @@
 
 #include <cstdio>
 
-#include "state/PlayerState.h"
 #include "playback/MediaStream.h"
+#include "playback/VideoSurface.h"
+#include "state/PlayerState.h"
 
 namespace ostrel {
 
@@ -14,7 +15,6 @@ namespace {
 
 using platform::kFail;
 using platform::kOk;
-using platform::Point;
 using platform::Status;
 using platform::StreamState;
 
@@ -47,22 +47,10 @@ Status advanceItem() {
         hidePointer();
         return kOk;
     }
-    // A next item that cannot be set up has already ended the run.
-    setupCurrentItem();
+    // A next item that cannot be set up ends the run.
+    if (!setupCurrentItem()) requestEnd();
     hidePointer();
     return kOk;
-}
-
-// Where the frame goes: the window's whole client area in screen
-// coordinates, taken afresh for every frame so a moved or resized window
-// gets the very next one.
-void computeDestRect() {
-    os().getClientRect(state.mainWindow, state.destRect);
-    Point topLeft{state.destRect.left, state.destRect.top};
-    os().clientToScreen(state.mainWindow, topLeft);
-    Point bottomRight{state.destRect.right, state.destRect.bottom};
-    os().clientToScreen(state.mainWindow, bottomRight);
-    state.destRect = platform::Rect{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
 }
 
 }  // namespace
@@ -80,7 +68,9 @@ Status pumpFrame() {
     // success values and every error alike.
     if (updated != kOk) return advanceItem();
 
-    computeDestRect();
+    // The frame goes to the window's whole client area, taken afresh for
+    // every frame so a moved or resized window gets the very next one.
+    state.destRect = videoArea();
     Status blitted = state.primarySurface ? state.primarySurface->blt(
                                                 &state.destRect, state.offscreenSurface.get(),
                                                 &state.sampleRect, platform::kDdbltWait, nullptr)

@@ -7,8 +7,6 @@
 #include <memory>
 
 #include "state/PlayerState.h"
-#include "app/Startup.h"
-#include "playback/VideoSurface.h"
 
 namespace ostrel {
 
@@ -33,7 +31,6 @@ const char* currentPath() {
 
 int setupFailed() {
     setFailure(Failure::ItemSetupFailed, currentPath());
-    shutdownPlayback();
     return 0;
 }
 
@@ -41,10 +38,7 @@ int setupFailed() {
 
 Status openMediaFile(const char* path) {
     if (!os().fileExists(path)) {
-        // A missing item ends the run at once; the caller's failure path
-        // finds the end already under way.
         setFailure(Failure::MissingItem, path);
-        quitPlayer();
         return kFail;
     }
 
@@ -89,7 +83,7 @@ Status createStreamSample() {
     return kOk;
 }
 
-int setupCurrentItem() {
+int setupCurrentItem(bool seekToStartFrame) {
     releaseMediaStream();
     if (state.currentItem < 0 || state.currentItem >= kPlaylistSlots) return setupFailed();
     if (failed(openMediaFile(state.playlist[state.currentItem]))) return setupFailed();
@@ -102,7 +96,7 @@ int setupCurrentItem() {
     // frameCount runs on: an end-frame limit counts over every item played.
 
     if (failed(state.multiMediaStream->getDuration(state.streamDuration))) return setupFailed();
-    if (state.startFrame != 0) {
+    if (seekToStartFrame && state.startFrame != 0) {
         // Every item set up while a start frame is given starts there; if
         // the seek fails the item plays from where the stream stands.
         state.seekTime = mulDiv64(state.startFrame, state.streamDuration, state.totalFrames);
@@ -117,12 +111,6 @@ void releaseMediaStream() {
     state.streamSample.reset();
     state.ddStream.reset();
     state.videoStream.reset();
-}
-
-void shutdownPlayback() {
-    releaseMediaStream();
-    releaseVideoSurface();
-    quitPlayer();
 }
 
 std::int64_t mulDiv64(std::int64_t x, std::int64_t y, std::int64_t z) {

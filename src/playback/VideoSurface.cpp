@@ -23,17 +23,6 @@ Status surfaceFailed(const char* step) {
     return kFail;
 }
 
-// The main window's whole client area in screen coordinates.
-Rect videoArea() {
-    Rect client;
-    os().getClientRect(state.mainWindow, client);
-    Point topLeft{client.left, client.top};
-    os().clientToScreen(state.mainWindow, topLeft);
-    Point bottomRight{client.right, client.bottom};
-    os().clientToScreen(state.mainWindow, bottomRight);
-    return Rect{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
-}
-
 }  // namespace
 
 Status createVideoSurface() {
@@ -78,6 +67,16 @@ Status createVideoSurface() {
     if (failed(state.clipper->setHWnd(0, state.mainWindow)))
         return surfaceFailed("the clipper cannot be bound to the window");
     return kOk;
+}
+
+Rect videoArea() {
+    Rect client;
+    os().getClientRect(state.mainWindow, client);
+    Point topLeft{client.left, client.top};
+    os().clientToScreen(state.mainWindow, topLeft);
+    Point bottomRight{client.right, client.bottom};
+    os().clientToScreen(state.mainWindow, bottomRight);
+    return Rect{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
 }
 
 Status clearVideoArea(DirectDrawSurface* surface) {

@@ -16,6 +16,10 @@ platform::Status createVideoSurface();
 // blit's result (kFail without painting when there is no surface).
 platform::Status clearVideoArea(platform::DirectDrawSurface* surface);
 
+// The main window's whole client area in screen coordinates: where frames
+// and the black fill go.
+platform::Rect videoArea();
+
 // Releases the display objects: factory, primary, off-screen, clipper,
 // DirectDraw object last.
 void releaseVideoSurface();

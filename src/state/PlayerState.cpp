@@ -24,4 +24,14 @@ void setFailure(Failure failure, const char* detail) {
     copyText(state.failureDetail, detail ? detail : "");
 }
 
+int exitCodeFor(int loopResult) {
+    return state.failure != Failure::None ? 1 : loopResult;
+}
+
+void requestEnd() {
+    if (state.endRequested) return;
+    state.endRequested = true;
+    os().postQuitMessage(exitCodeFor(0));
+}
+
 }  // namespace ostrel

@@ -127,12 +127,15 @@ struct PlayerState {
     std::unique_ptr<platform::DirectDrawMediaStream> ddStream;
     std::unique_ptr<platform::StreamSample> streamSample;
 
-    // The end of the run: quitPlayer's steps run once; the probe tells the
-    // restore whether there is a volume to write back.
+    // The end of the run: whether it was asked for (requestEnd), and whether
+    // the probe found a volume for the end to write back.
+    bool endRequested = false;
     bool volumeProbed = false;
-    bool quitDone = false;
     Failure failure = Failure::None;
     char failureDetail[kPathSize + 64] = {};
+    // Start-up's own command line failed: the line that says why ends with
+    // the usage.
+    bool commandLineRejected = false;
 };
 
 // The one instance, shared by every part of the player.
@@ -143,7 +146,17 @@ extern PlayerState state;
 platform::Platform& os();
 void installPlatform(platform::Platform* platform);
 
-// Records why the run is ending (the first cause wins).
+// Records why the run is ending (the first cause wins). Recording ends
+// nothing by itself: the caller reports the failure upward.
 void setFailure(Failure failure, const char* detail);
+
+// The exit code of a run that ended: 0, or 1 when something failed.
+int exitCodeFor(int loopResult);
+
+// Asks for the end of the run; later requests change nothing. The quit
+// message is posted now: it ends the main loop, and first the loop of a
+// dialog that may be open, so that nothing more is played; the program's
+// top then releases everything once (quitPlayer).
+void requestEnd();
 
 }  // namespace ostrel

@@ -1,14 +1,17 @@
+// The handlers of the nine commands, in the order of their table, and the
+// dispatch the table drives.
 #include "ui/Commands.h"
 
 #include <cstring>
 
-#include "state/PlayerState.h"
-#include "state/Text.h"
 #include "config/Configuration.h"
 #include "playback/MediaStream.h"
+#include "playback/Transport.h"
 #include "playback/VideoSurface.h"
+#include "state/PlayerState.h"
+#include "state/Text.h"
+#include "ui/CommandTable.h"
 #include "ui/Dialogs.h"
-#include "ui/MainWindow.h"
 
 namespace ostrel {
 
@@ -35,40 +38,6 @@ void seekStream(StreamTime time) {
     if (MultiMediaStream* s = stream()) s->seek(time);
 }
 
-// The chosen file becomes the only item; a video runs at once, without the
-// frame limits of the command line being applied or cleared.
-void openChosenVideo(const char* path) {
-    if (failed(openMediaFile(path)) || failed(createStreamSample())) {
-        shutdownPlayback();
-        return;
-    }
-    state.haveInput = 1;
-    state.playing = 1;
-    state.paused = 0;
-    state.trackPos = 0;
-    if (failed(state.multiMediaStream->getDuration(state.streamDuration))) {
-        shutdownPlayback();
-        return;
-    }
-    if (failed(state.multiMediaStream->setState(StreamState::Run))) shutdownPlayback();
-}
-
-}  // namespace
-
-std::int32_t chooseMediaFile(char (&buffer)[260]) {
-    buffer[0] = '\0';
-    OpenFileRequest request;
-    request.owner = state.mainWindow;
-    request.filter = kOpenFilter;
-    request.filterIndex = 1;
-    request.file = buffer;
-    request.maxFile = sizeof buffer;
-    request.flags = kOpenFlags;
-    std::int32_t chosen = os().getOpenFileName(request);
-    buffer[sizeof buffer - 1] = '\0';
-    return chosen;
-}
-
 void openCommand(WindowHandle) {
     if (state.playing != 0 && state.haveInput != 0) {
         stopStream();
@@ -91,17 +60,16 @@ void openCommand(WindowHandle) {
     state.currentItem = 0;
     state.itemCount = 0;
     if (isWavPath(slot)) {
-        playWavFile(slot, kSndAsync);
-        clearVideoArea(state.primarySurface.get());
-        state.playing = 0;
-        state.haveInput = 0;
-        state.audioOnly = 0;
-        state.trackPos = 0;
-        state.streamDuration = 0;
+        if (!playSoundItem(slot)) {
+            requestEnd();
+            return;
+        }
         clearFrameLimits();
         return;
     }
-    openChosenVideo(slot);
+    // The chosen file becomes the only item; a video runs at once, without
+    // the frame limits of the command line being applied or cleared.
+    if (!setupCurrentItem(false)) requestEnd();
 }
 
 void startCommand(WindowHandle) {
@@ -113,6 +81,8 @@ void startCommand(WindowHandle) {
         clearFrameLimits();
     } else if (setupCurrentItem()) {
         clearFrameLimits();
+    } else {
+        requestEnd();
     }
 }
 
@@ -146,22 +116,29 @@ void streamCommand(WindowHandle window) {
         state.paused = 1;
     }
     os().dialogBox(state.instance, "SET_DLG", window, settingsDialogProc);
+    // A hand-over rejected while the dialog was open has ended the run.
+    if (state.endRequested) return;
     // Item number 0 names no item (the list may be empty after an Open);
     // it changes nothing.
     bool otherItem = state.selectedItem != state.currentItem + 1 && state.selectedItem >= 1 &&
                      state.selectedItem <= kPlaylistSlots;
+    bool running = true;
     if (otherItem) {
         state.currentItem = state.selectedItem - 1;
         state.selectedItem = 0;
-        setupCurrentItem();
+        running = setupCurrentItem();
     } else if (state.trackPos == 0 || !stream()) {
         // Without a stream (released by an Open that was cancelled) there is
         // nothing to seek in: the item starts again.
-        setupCurrentItem();
+        running = setupCurrentItem();
     } else {
         state.streamTime = mulDiv64(state.trackPos, state.streamDuration, kPositionScale);
         stream()->seek(state.streamTime);
         stream()->setState(StreamState::Run);
+    }
+    if (!running) {
+        requestEnd();
+        return;
     }
     state.playing = 1;
     state.paused = 0;
@@ -169,7 +146,7 @@ void streamCommand(WindowHandle window) {
 }
 
 void saveCommand(WindowHandle) {
-    char path[260];
+    char path[kPathSize];
     configFilePath(path);
     writeConfiguration(path);
 }
@@ -177,6 +154,8 @@ void saveCommand(WindowHandle) {
 void aboutCommand(WindowHandle window) {
     if (state.paused == 0 && state.haveInput != 0) suspendPlayback();
     os().dialogBox(state.instance, "ABOUT_DLG", window, aboutDialogProc);
+    // A hand-over rejected while the dialog was open has ended the run.
+    if (state.endRequested) return;
     if (state.paused != 0)
         resumePlayback();
     else
@@ -200,39 +179,32 @@ void exitCommand(WindowHandle) {
     os().sendMessage(state.mainWindow, kWmDestroy, 0, 0);
 }
 
+}  // namespace
+
+std::int32_t chooseMediaFile(char (&buffer)[260]) {
+    buffer[0] = '\0';
+    OpenFileRequest request;
+    request.owner = state.mainWindow;
+    request.filter = kOpenFilter;
+    request.filterIndex = 1;
+    request.file = buffer;
+    request.maxFile = sizeof buffer;
+    request.flags = kOpenFlags;
+    std::int32_t chosen = os().getOpenFileName(request);
+    buffer[sizeof buffer - 1] = '\0';
+    return chosen;
+}
+
 bool runCommand(WindowHandle window, WParam id) {
     // The whole word is compared: a notification in the high half is no command.
-    switch (id) {
-        case kCmdOpen:
-            openCommand(window);
-            return true;
-        case kCmdStart:
-            startCommand(window);
-            return true;
-        case kCmdPause:
-            pauseCommand(window);
-            return true;
-        case kCmdStop:
-            stopCommand(window);
-            return true;
-        case kCmdStream:
-            streamCommand(window);
-            return true;
-        case kCmdSave:
-            saveCommand(window);
-            return true;
-        case kCmdAbout:
-            aboutCommand(window);
-            return true;
-        case kCmdSite:
-            siteCommand(window);
-            return true;
-        case kCmdExit:
-            exitCommand(window);
-            return true;
-        default:
-            return false;
+#define OSTREL_RUN_COMMAND(commandId, handler, menuText, image) \
+    if (id == commandId) {                                      \
+        handler(window);                                        \
+        return true;                                            \
     }
+    OSTREL_COMMANDS(OSTREL_RUN_COMMAND)
+#undef OSTREL_RUN_COMMAND
+    return false;
 }
 
 }  // namespace ostrel

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "state/PlayerState.h"
 #include "playback/Volume.h"
+#include "state/PlayerState.h"
 
 namespace ostrel {
 
@@ -20,7 +20,10 @@ constexpr int kVolumeLevels = 8;
 constexpr int kCentringWidth = 300;
 constexpr int kSettingsCentringHeight = 255;
 constexpr int kAboutCentringHeight = 174;
-constexpr const char* kIntroSound = "#129";
+// The intro sound, played by its resource number.
+#define OSTREL_TEXT_OF(value) #value
+#define OSTREL_RESOURCE_NAME(id) "#" OSTREL_TEXT_OF(id)
+constexpr const char* kIntroSound = OSTREL_RESOURCE_NAME(IDW_INTRO);
 
 // Puts the dialog's top-left corner so that a dialog of width x height sits
 // in the middle of the player's window; stays put when the window is gone.
@@ -39,7 +42,7 @@ void centreOnMainWindow(DialogView& dialog, int width, int height) {
 void showItemNumber(DialogView& dialog) {
     char text[16];
     std::snprintf(text, sizeof text, " %d", state.selectedItem);
-    dialog.setItemText(kIdItemNumber, text);
+    dialog.setItemText(IDC_ITEM_NUMBER, text);
 }
 
 void applyVolume() {
@@ -105,8 +108,8 @@ void scrollBar(DialogView& dialog, WindowHandle bar, bool isVolume, std::uint32_
 }  // namespace
 
 bool settingsDialogProc(DialogView& dialog, std::uint32_t message, WParam wParam, LParam lParam) {
-    WindowHandle positionBar = dialog.item(kIdPositionBar);
-    WindowHandle volumeBar = dialog.item(kIdVolumeBar);
+    WindowHandle positionBar = dialog.item(IDC_POSITION_BAR);
+    WindowHandle volumeBar = dialog.item(IDC_VOLUME_BAR);
     switch (message) {
         case kWmInitDialog:
             initSettings(dialog, positionBar, volumeBar);
@@ -116,10 +119,10 @@ bool settingsDialogProc(DialogView& dialog, std::uint32_t message, WParam wParam
                 case kIdOk:
                     dialog.endDialog(1);
                     return true;
-                case kIdItemPrev:
+                case IDC_ITEM_PREV:
                     previousItem(dialog);
                     return false;
-                case kIdItemNext:
+                case IDC_ITEM_NEXT:
                     nextItem(dialog);
                     return false;
                 default:
@@ -139,8 +142,8 @@ bool settingsDialogProc(DialogView& dialog, std::uint32_t message, WParam wParam
 bool aboutDialogProc(DialogView& dialog, std::uint32_t message, WParam wParam, LParam) {
     switch (message) {
         case kWmInitDialog:
-            dialog.makeHyperlink(kIdLink, kMakerUrl);
-            dialog.setItemText(kIdVersion, state.versionText);
+            dialog.makeHyperlink(IDC_LINK, kMakerUrl);
+            dialog.setItemText(IDC_VERSION, state.versionText);
             centreOnMainWindow(dialog, kCentringWidth, kAboutCentringHeight);
             // The intro plays on by itself; closing the dialog does not cut it.
             if (state.soundOn != 0) os().playSound(kIntroSound, kSndResource | kSndAsync);

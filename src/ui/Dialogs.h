@@ -5,18 +5,12 @@
 #include <cstdint>
 
 #include "platform/Platform.h"
+#include "resource_ids.h"
 
 namespace ostrel {
 
+// The system's OK button; the other controls are named in resource_ids.h.
 inline constexpr int kIdOk = 1;
-inline constexpr int kIdItemPrev = 40006;
-inline constexpr int kIdItemNext = 40007;
-inline constexpr int kIdItemNumber = 40008;
-inline constexpr int kIdVersion = 40012;
-inline constexpr int kIdLink = 40013;
-inline constexpr int kIdPositionBar = 40017;
-inline constexpr int kIdVolumeBar = 40018;
-inline constexpr int kIdPicture = 21;
 
 bool settingsDialogProc(platform::DialogView& dialog, std::uint32_t message,
                         platform::WParam wParam, platform::LParam lParam);

@@ -1,16 +1,18 @@
+// The main window's procedure: the end of the run, activation, hand-overs
+// from a second start or a drop, keys and commands; and the tool bar.
 #include "ui/MainWindow.h"
 
+#include <array>
 #include <cstring>
 #include <iterator>
 #include <string>
 
-#include "state/PlayerState.h"
-#include "app/Startup.h"
-#include "state/Text.h"
 #include "config/CommandLine.h"
 #include "config/Configuration.h"
 #include "playback/MediaStream.h"
-#include "playback/VideoSurface.h"
+#include "playback/Transport.h"
+#include "state/PlayerState.h"
+#include "ui/CommandTable.h"
 #include "ui/Commands.h"
 
 namespace ostrel {
@@ -21,31 +23,40 @@ namespace {
 
 // The tool bar: a separator, the nine commands in menu order, a separator.
 // For a separator the image field is its width (0: the default width).
-constexpr ToolButton kToolButtons[] = {
-    {0, 0, kTbStateEnabled, kTbStyleSep},
-    {0, kCmdOpen, kTbStateEnabled, kTbStyleButton},
-    {1, kCmdStart, kTbStateEnabled, kTbStyleButton},
-    {2, kCmdPause, kTbStateEnabled, kTbStyleButton},
-    {3, kCmdStop, kTbStateEnabled, kTbStyleButton},
-    {4, kCmdStream, kTbStateEnabled, kTbStyleButton},
-    {5, kCmdSave, kTbStateEnabled, kTbStyleButton},
-    {6, kCmdAbout, kTbStateEnabled, kTbStyleButton},
-    {7, kCmdSite, kTbStateEnabled, kTbStyleButton},
-    {8, kCmdExit, kTbStateEnabled, kTbStyleButton},
-    {9, 0, kTbStateEnabled, kTbStyleSep},
-};
+constexpr auto kToolButtons = [] {
+    std::array<ToolButton, std::size(kCommandFaces) + 2> buttons{};
+    buttons.front() = {0, 0, kTbStateEnabled, kTbStyleSep};
+    for (std::size_t i = 0; i < std::size(kCommandFaces); ++i)
+        buttons[i + 1] = {kCommandFaces[i].toolBarImage, kCommandFaces[i].id, kTbStateEnabled,
+                          kTbStyleButton};
+    buttons.back() = {9, 0, kTbStateEnabled, kTbStyleSep};
+    return buttons;
+}();
 
 constexpr int kToolBarId = 5;
-constexpr int kToolBarImages = 9;
-constexpr int kToolBarBitmap = 105;
+constexpr int kToolBarImages = static_cast<int>(std::size(kCommandFaces));
 constexpr int kGlyphSize = 16;
 constexpr std::uint32_t kDropBufferSize = 256;
 
+// Every way out the user takes ends here: Exit sends this message, and
+// Escape, the close box and Alt+F4 reach it through the window's closing.
 void onDestroy() {
-    char path[260];
+    char path[kPathSize];
     configFilePath(path);
     writeConfiguration(path);
-    shutdownPlayback();
+    requestEnd();
+}
+
+// A command line handed over by a second start or a dropped file: parse it,
+// then play what it names (a WAV as a sound beside the video, anything else
+// as the item). A text that names nothing, or an item that cannot play,
+// ends the run.
+void acceptHandOver(const char* text) {
+    bool playing = false;
+    if (parseCommandLine(text))
+        playing = state.audioOnly ? playSoundItem(state.playlist[state.currentItem])
+                                  : setupCurrentItem() != 0;
+    if (!playing) requestEnd();
 }
 
 void onActivate(WParam wParam) {
@@ -131,73 +142,14 @@ void createToolBar(WindowHandle parent) {
     params.id = kToolBarId;
     params.imageCount = kToolBarImages;
     params.instance = state.instance;
-    params.bitmapResource = kToolBarBitmap;
-    params.buttons = kToolButtons;
+    params.bitmapResource = IDB_TOOLBAR;
+    params.buttons = kToolButtons.data();
     params.buttonCount = static_cast<int>(std::size(kToolButtons));
     params.buttonWidth = kGlyphSize;
     params.buttonHeight = kGlyphSize;
     params.imageWidth = kGlyphSize;
     params.imageHeight = kGlyphSize;
     state.toolBar = os().createToolBar(params);
-}
-
-void suspendPlayback() {
-    MultiMediaStream* stream = state.multiMediaStream.get();
-    if (!stream) return;
-    stream->getTime(state.streamTime);
-    stream->setState(StreamState::Stop);
-    state.playing = 0;
-    state.paused = 1;
-}
-
-void resumePlayback() {
-    if (MultiMediaStream* stream = state.multiMediaStream.get()) {
-        stream->seek(state.streamTime);
-        stream->setState(StreamState::Run);
-    }
-    state.playing = 1;
-    state.paused = 0;
-}
-
-void clearFrameLimits() {
-    state.startFrame = 0;
-    state.endFrame = 0;
-    state.totalFrames = 0;
-    state.frameCount = 0;
-}
-
-void configFilePath(char (&buffer)[260]) {
-    copyText(buffer, state.exeDir);
-    appendText(buffer, kConfigFileName);
-}
-
-std::int32_t playWavFile(const char* path, std::uint32_t flags) {
-    if (!os().fileExists(path)) {
-        setFailure(Failure::MissingItem, path);
-        quitPlayer();
-    }
-    return os().sndPlaySound(path, flags);
-}
-
-void acceptHandOver(const char* text) {
-    // A rejected text has already said why (a missing path, a bad number).
-    if (!parseCommandLine(text)) {
-        quitPlayer();
-        return;
-    }
-    if (state.audioOnly) {
-        // The sound plays on its own; the video that was playing stands
-        // where it is, behind a black area.
-        playWavFile(state.playlist[state.currentItem], kSndAsync);
-        clearVideoArea(state.primarySurface.get());
-        state.playing = 0;
-        state.haveInput = 0;
-        state.audioOnly = 0;
-        state.trackPos = 0;
-        state.streamDuration = 0;
-        return;
-    }
-    setupCurrentItem();
 }
 
 }  // namespace ostrel

@@ -35,11 +35,11 @@ TEST_P(CommandTableTest, DoesWhatTheCommandTableSays) {
         playList({clip("a.avi"), clip("b.avi"), clip("c.avi")}, 1);
         streamAt(1200000);
     }
-    if (before.find("paused") == 0) command(kCmdPause);
-    if (before.find("stopped") != std::string::npos) command(kCmdStop);
+    if (before.find("paused") == 0) command(IDM_PAUSE);
+    if (before.find("stopped") != std::string::npos) command(IDM_STOP);
     if (before.find("sound") != std::string::npos) {
         fake.chosenFile = path("Song.WAV");
-        command(kCmdOpen);
+        command(IDM_OPEN);
     }
     setLimits(25, 50, 75, 7);
     if (before == "at end frame") {
@@ -49,12 +49,12 @@ TEST_P(CommandTableTest, DoesWhatTheCommandTableSays) {
     fake.chosenFile = row.chosen[0] ? path(row.chosen) : "";
     fake.clearLog();
     std::string name = row.name;
-    for (auto [word, id] : {std::pair{"Open", kCmdOpen},
-                            {"Start", kCmdStart},
-                            {"Pause", kCmdPause},
-                            {"Stop", kCmdStop},
-                            {"Stream", kCmdStream},
-                            {"About", kCmdAbout}})
+    for (auto [word, id] : {std::pair{"Open", IDM_OPEN},
+                            {"Start", IDM_START},
+                            {"Pause", IDM_PAUSE},
+                            {"Stop", IDM_STOP},
+                            {"Stream", IDM_STREAM},
+                            {"About", IDM_ABOUT}})
         if (name.rfind(word, 0) == 0) command(id);
     EXPECT_EQ(playState() + " slot0=" + slots(1)[0], row.after);
     EXPECT_EQ(joined(playCalls(), " "), row.calls);
@@ -70,7 +70,7 @@ const CommandRow kCommandRows[] = {
      "GetDuration SetState(Run)"},
     {"OpenVideoWhilePaused", "paused", "d.avi",
      "play=1 pause=0 input=1 item=0/0 limits=25,50,75,7 slot0=d.avi",
-     "GetOpenFileName(empty,260) OpenFile(d.avi,0) Release(stream) GetDuration SetState(Run)"},
+     "GetOpenFileName(empty,260) Release(stream) OpenFile(d.avi,0) GetDuration SetState(Run)"},
     {"OpenSoundWhilePlaying", "playing", "Song.WAV",
      "play=0 pause=0 input=0 item=0/0 limits=0,0,0,0 slot0=Song.WAV",
      "SetState(Stop) Seek(0) Release(stream) GetOpenFileName(empty,260) "
@@ -172,33 +172,33 @@ TEST_F(CommandTest, AnItemThatCannotBeSetUpEndsThePlayer) {
     broken.opens = false;
     playList({clip("a.avi"), clip("bad.avi", broken)});
     fake.chosenFile = path("bad.avi");
-    command(kCmdOpen);
+    command(IDM_OPEN);
     EXPECT_GE(fake.indexOf("MessageBox(0x0,Codec is not available ...,Codec problem,0x30)"), 0);
     expectRunEnded(0x12345678, 1);
 
     state = PlayerState{};
     startPlayer();
     playList({clip("a.avi"), path("bad.avi")});
-    command(kCmdStop);
+    command(IDM_STOP);
     state.currentItem = 1;
     setLimits(5, 50, 75, 7);
-    command(kCmdStart);
+    command(IDM_START);
     EXPECT_EQ(fake.count("PostQuitMessage(1)"), 1);
     EXPECT_EQ(limits(), "5,50,75,7");  // kept: the start failed
 }
 
 TEST_F(CommandTest, AfterACancelledOpenThereIsNoStreamUntilTheItemStartsAgain) {
     playList({clip("a.avi"), clip("b.avi")}, 1);
-    command(kCmdOpen);  // cancelled
+    command(IDM_OPEN);  // cancelled
     fake.clearLog();
-    command(kCmdPause);  // nothing to hold
+    command(IDM_PAUSE);  // nothing to hold
     send(kWmActivate, 1);
     EXPECT_EQ(playState(), "play=0 pause=0 input=1 item=1/2 limits=0,0,0,0");
     fake.dialogScript = [](FakeDialogView& view) {
-        view.scroll(kIdPositionBar, kSbLineRight);
+        view.scroll(IDC_POSITION_BAR, kSbLineRight);
         view.command(kIdOk);
     };
-    command(kCmdStream);  // nothing to seek in: the item starts again
+    command(IDM_STREAM);  // nothing to seek in: the item starts again
     EXPECT_EQ(playCalls(), (Lines{"DialogBox(SET_DLG,0x100)", "OpenFile(b.avi,0)", "GetDuration",
                                   "SetState(Run)"}));
     EXPECT_EQ(state.playing, 1);
@@ -208,25 +208,25 @@ TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
     playList({clip("a.avi"), clip("b.avi"), clip("c.avi")});
     // The stream stands while the dialog moves its bar; the seek comes after.
     fake.dialogScript = [&](FakeDialogView& view) {
-        view.scroll(kIdPositionBar, kSbThumbTrack, 2500);
-        view.scroll(kIdPositionBar, kSbThumbPosition, 2500);
+        view.scroll(IDC_POSITION_BAR, kSbThumbTrack, 2500);
+        view.scroll(IDC_POSITION_BAR, kSbThumbPosition, 2500);
         EXPECT_EQ(playState(), "play=0 pause=1 input=1 item=0/3 limits=0,0,0,0");
         view.command(kIdOk);
     };
-    command(kCmdStream);
+    command(IDM_STREAM);
     EXPECT_EQ(state.streamTime, 7500000);
     EXPECT_EQ(fake.calls("Seek").back(), "Seek(7500000)");
 
     // Paused later on, the dialog shows the position kept, not the time.
     streamAt(15000000);
-    command(kCmdPause);
+    command(IDM_PAUSE);
     fake.dialogScript = [](FakeDialogView& view) {
-        EXPECT_EQ(view.scrollPos[kIdPositionBar], 2500);
-        view.command(kIdItemNext);  // and item 2 is picked
+        EXPECT_EQ(view.scrollPos[IDC_POSITION_BAR], 2500);
+        view.command(IDC_ITEM_NEXT);  // and item 2 is picked
         view.command(kIdOk);
     };
     fake.clearLog();
-    command(kCmdStream);
+    command(IDM_STREAM);
     EXPECT_EQ(playCalls(), (Lines{"DialogBox(SET_DLG,0x100)", "Release(stream)",
                                   "OpenFile(b.avi,0)", "GetDuration", "SetState(Run)"}));
     EXPECT_EQ(state.currentItem, 1);
@@ -238,7 +238,7 @@ TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
         state.selectedItem = 0;
         view.command(kIdOk);
     };
-    command(kCmdStream);
+    command(IDM_STREAM);
     EXPECT_EQ(playCalls(), (Lines{"GetTime", "SetState(Stop)", "DialogBox(SET_DLG,0x100)",
                                   "Seek(12000000)", "SetState(Run)"}));
     EXPECT_EQ(state.currentItem, 1);
@@ -247,7 +247,7 @@ TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
     state.streamDuration = 0;
     fake.dialogScript = nullptr;
     fake.clearLog();
-    command(kCmdStream);
+    command(IDM_STREAM);
     EXPECT_EQ(state.trackPos, -1);
     EXPECT_EQ(playCalls(), (Lines{"GetTime", "SetState(Stop)", "DialogBox(SET_DLG,0x100)",
                                   "Seek(0)", "SetState(Run)"}));
@@ -256,14 +256,14 @@ TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
 TEST_F(CommandTest, AfterAnOpenTheEmptyListStillShowsItemOne) {
     playList({clip("a.avi")});
     fake.chosenFile = clip("d.avi");
-    command(kCmdOpen);
+    command(IDM_OPEN);
     streamAt(12000000);
     fake.dialogScript = [](FakeDialogView& view) {
-        view.command(kIdItemPrev);
-        EXPECT_EQ(view.texts[kIdItemNumber], " 1");
+        view.command(IDC_ITEM_PREV);
+        EXPECT_EQ(view.texts[IDC_ITEM_NUMBER], " 1");
         view.command(kIdOk);
     };
-    command(kCmdStream);
+    command(IDM_STREAM);
     EXPECT_EQ(playCalls(), (Lines{"GetTime", "SetState(Stop)", "DialogBox(SET_DLG,0x100)",
                                   "Seek(12000000)", "SetState(Run)"}));
 }
@@ -273,7 +273,7 @@ TEST_F(CommandTest, SaveWritesTheConfigurationAndPlaysOn) {
     copyText(state.discTitle, "Summer  Tour");
     state.soundOn = 0;
     fake.windowRect = {-5, 30, 495, 430};  // the left edge off screen keeps 200
-    command(kCmdSave);
+    command(IDM_SAVE);
     EXPECT_EQ(
         readFile(configPath()),
         expectedConfig(
@@ -306,7 +306,7 @@ TEST_F(CommandTest, SiteOpensTheAuthorsPageUnlessOfflineOrNone) {
         fake.offline = c.offline;
         fake.script("GetParent", {c.parent});
         fake.clearLog();
-        command(kCmdSite);
+        command(IDM_SITE);
         EXPECT_EQ(fake.calls("ShellExecute"),
                   c.url.empty() ? Lines{} : Lines{"ShellExecute(" + c.url + ")"});
         EXPECT_EQ(state.urlBuffer, c.url.empty() ? "" : c.url.substr(11));

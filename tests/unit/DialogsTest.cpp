@@ -35,11 +35,11 @@ TEST_F(DialogTest, SettingsOpenWithRangesBarsItemNumberAndCentred) {
     // A bar at 0 needs no call; each opening shows the current item again.
     state.trackPos = state.volumePos = state.currentItem = 0;
     state.itemCount = 3;
-    settings.command(kIdItemNext);
+    settings.command(IDC_ITEM_NEXT);
     fake.clearLog();
     settings.send(kWmInitDialog);
     EXPECT_EQ(fake.count("SetScrollPos"), 0);
-    EXPECT_EQ(settings.texts[kIdItemNumber], " 1");
+    EXPECT_EQ(settings.texts[IDC_ITEM_NUMBER], " 1");
 }
 
 TEST_F(DialogTest, AboutOpensWithLinkVersionCentringAndTheIntroSound) {
@@ -58,9 +58,9 @@ TEST_F(DialogTest, AboutOpensWithLinkVersionCentringAndTheIntroSound) {
     about.send(kWmInitDialog);
     EXPECT_EQ(fake.count("PlaySound"), 0);
     // The command opens it owned by the window addressed.
-    mainWindowProc(FakePlatform::window(0x999), kWmCommand, kCmdAbout, 0);
+    mainWindowProc(FakePlatform::window(0x999), kWmCommand, IDM_ABOUT, 0);
     EXPECT_GE(fake.indexOf("DialogBox(ABOUT_DLG,0x999)"), 0);
-    EXPECT_EQ(fake.dialogs.at(0)->links[kIdLink], "http://ostrel.org");
+    EXPECT_EQ(fake.dialogs.at(0)->links[IDC_LINK], "http://ostrel.org");
 }
 
 TEST_F(DialogTest, BothDialogsCentreOnTheMainWindowTruncatingTowardZero) {
@@ -116,8 +116,8 @@ TEST_F(DialogTest, TheItemNumberWrapsBothWaysAndNeverShowsZero) {
         for (const char* p = c.presses; *p; ++p) {
             // The button's notification code rides in the high word.
             EXPECT_FALSE(
-                settings.send(kWmCommand, (*p == '<' ? kIdItemPrev : kIdItemNext) | (5 << 16)));
-            shown += settings.texts[kIdItemNumber];
+                settings.send(kWmCommand, (*p == '<' ? IDC_ITEM_PREV : IDC_ITEM_NEXT) | (5 << 16)));
+            shown += settings.texts[IDC_ITEM_NUMBER];
         }
         EXPECT_EQ(shown, c.shown);
         EXPECT_EQ(state.selectedItem, c.selected);
@@ -144,29 +144,29 @@ TEST_F(DialogTest, ScrollCodesStepTheBarsAndTheVolumeBarAppliesAtOnce) {
         std::uint32_t code;
         int to, level;  // level -1: the bar does not move
     } cases[] = {
-        {kIdVolumeBar, 0, kSbLineLeft, 0, -1},
-        {kIdVolumeBar, 0, kSbLineRight, 10, 0},
-        {kIdVolumeBar, 5, kSbLineLeft, 0, 0},
-        {kIdVolumeBar, 5, kSbLineRight, 15, 0},
-        {kIdVolumeBar, 1250, kSbLineLeft, 1240, 0},
-        {kIdVolumeBar, 1240, kSbLineRight, 1250, 1},
-        {kIdVolumeBar, 9995, kSbLineRight, 10000, 8},
-        {kIdVolumeBar, 9995, kSbLineLeft, 9985, 7},
-        {kIdVolumeBar, 10000, kSbLineRight, 10000, -1},
-        {kIdVolumeBar, 10000, kSbLineLeft, 9990, 7},
-        {kIdVolumeBar, 5000, kSbPageLeft, 5000, -1},
-        {kIdVolumeBar, 5000, kSbPageRight, 5000, -1},
-        {kIdVolumeBar, 5000, 8 /* end of scroll */, 5000, -1},
-        {kIdPositionBar, 5, kSbLineLeft, 0, -1},
-        {kIdPositionBar, 0, kSbLineLeft, 0, -1},
-        {kIdPositionBar, 9995, kSbLineRight, 10000, -1},
-        {kIdPositionBar, 10000, kSbLineRight, 10000, -1},
-        {kIdPositionBar, 5000, kSbPageRight, 5000, -1},
+        {IDC_VOLUME_BAR, 0, kSbLineLeft, 0, -1},
+        {IDC_VOLUME_BAR, 0, kSbLineRight, 10, 0},
+        {IDC_VOLUME_BAR, 5, kSbLineLeft, 0, 0},
+        {IDC_VOLUME_BAR, 5, kSbLineRight, 15, 0},
+        {IDC_VOLUME_BAR, 1250, kSbLineLeft, 1240, 0},
+        {IDC_VOLUME_BAR, 1240, kSbLineRight, 1250, 1},
+        {IDC_VOLUME_BAR, 9995, kSbLineRight, 10000, 8},
+        {IDC_VOLUME_BAR, 9995, kSbLineLeft, 9985, 7},
+        {IDC_VOLUME_BAR, 10000, kSbLineRight, 10000, -1},
+        {IDC_VOLUME_BAR, 10000, kSbLineLeft, 9990, 7},
+        {IDC_VOLUME_BAR, 5000, kSbPageLeft, 5000, -1},
+        {IDC_VOLUME_BAR, 5000, kSbPageRight, 5000, -1},
+        {IDC_VOLUME_BAR, 5000, 8 /* end of scroll */, 5000, -1},
+        {IDC_POSITION_BAR, 5, kSbLineLeft, 0, -1},
+        {IDC_POSITION_BAR, 0, kSbLineLeft, 0, -1},
+        {IDC_POSITION_BAR, 9995, kSbLineRight, 10000, -1},
+        {IDC_POSITION_BAR, 10000, kSbLineRight, 10000, -1},
+        {IDC_POSITION_BAR, 5000, kSbPageRight, 5000, -1},
         {40099, 100, kSbLineRight, 110, -1},  // any other bar is the position
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(format("bar %d from %d code %u", c.bar, c.from, c.code));
-        bool volume = c.bar == kIdVolumeBar;
+        bool volume = c.bar == IDC_VOLUME_BAR;
         state.trackPos = state.volumePos = 100;
         (volume ? state.volumePos : state.trackPos) = c.from;
         openSettings();
@@ -185,24 +185,24 @@ TEST_F(DialogTest, ScrollCodesStepTheBarsAndTheVolumeBarAppliesAtOnce) {
 TEST_F(DialogTest, DraggingMovesOnlyTheBarAndReleasingReadsItBack) {
     state.volumePos = 2500;
     openSettings();
-    settings.scroll(kIdVolumeBar, kSbThumbTrack, 6000);
-    settings.scroll(kIdVolumeBar, kSbThumbTrack, 7503);
-    settings.scroll(kIdPositionBar, kSbThumbTrack, 3333);
+    settings.scroll(IDC_VOLUME_BAR, kSbThumbTrack, 6000);
+    settings.scroll(IDC_VOLUME_BAR, kSbThumbTrack, 7503);
+    settings.scroll(IDC_POSITION_BAR, kSbThumbTrack, 3333);
     EXPECT_EQ(fake.log, (Lines{"SetScrollPos(40018,6000,redraw)", "SetScrollPos(40018,7503,redraw)",
                                "SetScrollPos(40017,3333,redraw)"}));
     EXPECT_EQ(state.volumePos + state.trackPos, 2500);
     // The value comes from the bar, not from the release message.
     fake.clearLog();
-    settings.scroll(kIdVolumeBar, kSbThumbPosition, 1);
-    settings.scroll(kIdPositionBar, kSbThumbPosition, 1);
+    settings.scroll(IDC_VOLUME_BAR, kSbThumbPosition, 1);
+    settings.scroll(IDC_POSITION_BAR, kSbThumbPosition, 1);
     EXPECT_EQ(fake.log,
               (Lines{"GetScrollPos(40018)", "waveOutOpen(1,2,44100,88200,2,8,0)",
                      "waveOutSetVolume(0xBBBBBBBB)", "waveOutClose", "GetScrollPos(40017)"}));
     EXPECT_EQ(state.volumeLevel, 6);
     EXPECT_EQ(state.trackPos, 3333);
     for (int end : {10000, 1249}) {  // full volume, then silence
-        settings.scroll(kIdVolumeBar, kSbThumbTrack, end);
-        settings.scroll(kIdVolumeBar, kSbThumbPosition, end);
+        settings.scroll(IDC_VOLUME_BAR, kSbThumbTrack, end);
+        settings.scroll(IDC_VOLUME_BAR, kSbThumbPosition, end);
     }
     EXPECT_EQ(fake.calls("waveOutSetVolume"),
               (Lines{"waveOutSetVolume(0xBBBBBBBB)", "waveOutSetVolume(0xFFFFFFFF)",

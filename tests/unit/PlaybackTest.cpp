@@ -65,10 +65,10 @@ TEST_P(SurfaceStepTest, StopsThereAndTheEndOfTheRunReleasesWhatWasMade) {
                    bool(state.primarySurface), bool(state.offscreenSurface), bool(state.clipper)};
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(made[i], i < step.made) << "object " << i;
-    // Start-up's answer. Before the volume probe there is nothing to restore.
+    // The end of the run. Before the volume probe there is nothing to restore.
     fake.clearLog();
-    shutdownPlayback();
-    EXPECT_EQ(fake.log, join({releases(step.released), {"PostQuitMessage(1)", "CoUninitialize"}}));
+    quitPlayer();
+    EXPECT_EQ(fake.log, join({releases(step.released), {"CoUninitialize"}}));
     EXPECT_EQ(fake.liveObjects, 0);
 }
 
@@ -172,17 +172,18 @@ struct ItemStep {
 
 class ItemStepTest : public MediaStreamTest, public ::testing::WithParamInterface<ItemStep> {};
 
-TEST_P(ItemStepTest, SetupFailsAndEndsTheRunOnceInOrder) {
+TEST_P(ItemStepTest, SetupFailsEndingNothingAndTheEndReleasesWhatItMade) {
     const ItemStep& step = GetParam();
     fake.script(step.call, {kFail});
     EXPECT_EQ(setupCurrentItem(), 0);
+    quitPlayer();  // as the program does once its caller asked for the end
     EXPECT_EQ(relative(fake.log), join({Lines(kSetupLog.begin(), kSetupLog.begin() + step.calls),
                                         step.codecMessage ? Lines{kCodecBox} : Lines{},
                                         releases(step.released),
                                         kSurfaceReleases,
                                         kRestore,
-                                        {"PostQuitMessage(1)", "CoUninitialize"}}));
-    expectRunEnded(0x12345678, 1);
+                                        {"CoUninitialize"}}));
+    EXPECT_EQ(fake.liveObjects, 0);
     EXPECT_EQ(state.failure, Failure::ItemSetupFailed);
     EXPECT_EQ(state.failureDetail, clipPath);
     EXPECT_EQ(exitCodeFor(0), 1);
@@ -204,36 +205,12 @@ INSTANTIATE_TEST_SUITE_P(
                       ItemStep{"SetState", 12, false, "stream sample ddStream videoStream"}),
     [](const auto& info) { return testName(info.param.call); });
 
-TEST_F(MediaStreamTest, AMissingItemEndsTheRunOnceWithoutMessageOrStream) {
+TEST_F(MediaStreamTest, AMissingItemFailsWithoutMessageOrStream) {
     std::filesystem::remove(clipPath);
     EXPECT_EQ(setupCurrentItem(), 0);
-    // The volume comes back and the quit is posted before the objects go.
-    EXPECT_EQ(relative(fake.log), join({{"Exists(clip.avi)"},
-                                        kRestore,
-                                        {"PostQuitMessage(1)"},
-                                        kSurfaceReleases,
-                                        {"CoUninitialize"}}));
-    expectRunEnded(0x12345678, 1);
+    EXPECT_EQ(relative(fake.log), Lines{"Exists(clip.avi)"});
+    EXPECT_FALSE(state.multiMediaStream);
     EXPECT_EQ(failureText(), "ostrel: item not found: " + clipPath);
-
-    // Open's path: openMediaFile finds the file gone while a stream plays;
-    // its caller's shutdown finds the end under way.
-    fake.clearLog();
-    state = PlayerState{};
-    startPlayer();
-    copyText(state.playlist[0], clip("clip.avi").c_str());
-    ASSERT_EQ(setupCurrentItem(), 1);
-    std::filesystem::remove(clipPath);
-    fake.clearLog();
-    EXPECT_EQ(openMediaFile(clipPath.c_str()), kFail);
-    shutdownPlayback();
-    EXPECT_EQ(relative(fake.log), join({{"Exists(clip.avi)"},
-                                        kRestore,
-                                        {"PostQuitMessage(1)"},
-                                        kStreamReleases,
-                                        kSurfaceReleases,
-                                        {"CoUninitialize"}}));
-    expectRunEnded(0x12345678, 1);
 }
 
 TEST_F(MediaStreamTest, OpenMediaFileAloneKeepsNoStreamWhenAStepFails) {
@@ -305,19 +282,18 @@ TEST_F(MediaStreamTest, TheStartFrameIsSoughtAsAStreamTime) {
     EXPECT_EQ(state.playing, 1);
 }
 
-TEST_F(MediaStreamTest, ShutdownReleasesStreamThenSurfacesThenEndsTheRunOnce) {
+TEST_F(MediaStreamTest, TheEndPostsTheQuitOnceThenReleasesStreamAndSurfacesAndRestores) {
     ASSERT_EQ(setupCurrentItem(), 1);
     fake.clearLog();
-    shutdownPlayback();
-    EXPECT_EQ(fake.log, join({kStreamReleases,
+    requestEnd();
+    requestEnd();
+    quitPlayer();
+    EXPECT_EQ(fake.log, join({{"PostQuitMessage(0)"},
+                              kStreamReleases,
                               kSurfaceReleases,
                               kRestore,
-                              {"PostQuitMessage(0)", "CoUninitialize"}}));
+                              {"CoUninitialize"}}));
     expectRunEnded(0x12345678, 0);
-    fake.clearLog();
-    shutdownPlayback();
-    quitPlayer();
-    EXPECT_TRUE(fake.log.empty());
 }
 
 }  // namespace

@@ -14,16 +14,17 @@
 #include <string>
 #include <vector>
 
-#include "state/PlayerState.h"
 #include "app/Startup.h"
-#include "state/Text.h"
 #include "config/CommandLine.h"
 #include "config/Configuration.h"
 #include "fake/FakePlatform.h"
 #include "playback/FramePump.h"
 #include "playback/MediaStream.h"
+#include "playback/Transport.h"
 #include "playback/VideoSurface.h"
 #include "playback/Volume.h"
+#include "state/PlayerState.h"
+#include "state/Text.h"
 #include "ui/Commands.h"
 #include "ui/Dialogs.h"
 #include "ui/MainWindow.h"
@@ -252,10 +253,13 @@ public:
                 if (line.rfind(call, 0) == 0) out.push_back(call[0] == 'B' ? "BltFill" : line);
         return relative(out);
     }
-    // The end of a run as quitPlayer makes it: the volume restored once, the
-    // quit posted once, the component library shut down once, no platform
-    // object left or released after it.
-    void expectRunEnded(std::uint32_t volume, int exitCode) const {
+    // The end of a run: asked for, the quit posted once, then quitPlayer (run
+    // here as the program would when the test drove the window alone): the
+    // volume restored once, the component library shut down once, no
+    // platform object left or released after it.
+    void expectRunEnded(std::uint32_t volume, int exitCode) {
+        EXPECT_TRUE(state.endRequested);
+        if (state.endRequested && fake.count("CoUninitialize") == 0) quitPlayer();
         EXPECT_EQ(fake.calls("waveOutSetVolume"), Lines{format("waveOutSetVolume(0x%X)", volume)});
         EXPECT_EQ(fake.calls("PostQuitMessage"), Lines{format("PostQuitMessage(%d)", exitCode)});
         EXPECT_EQ(fake.count("CoUninitialize"), 1);

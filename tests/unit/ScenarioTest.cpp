@@ -48,7 +48,7 @@ TEST_F(ScenarioTest, ThreeItemsPauseSettingsResumeHandOverStopSaveExit) {
     fake.onUpdate = [&](const std::string& clipPath, std::int64_t frame) {
         if ((clipPath == b && frame == 4 && !std::exchange(pausedB, true)) ||
             (clipPath == c && frame == 3 && !std::exchange(pausedC, true)))
-            fake.queue.push_back({mainWindow, kWmCommand, kCmdPause, 0});
+            fake.queue.push_back({mainWindow, kWmCommand, IDM_PAUSE, 0});
         if (clipPath == c && frame == 6 && !std::exchange(handedOver, true))
             fake.queue.push_back({mainWindow, kWmCopyData, 0, reinterpret_cast<LParam>(&handOver)});
     };
@@ -67,13 +67,13 @@ TEST_F(ScenarioTest, ThreeItemsPauseSettingsResumeHandOverStopSaveExit) {
         EXPECT_EQ(state.streamTime, 5 * 400000);
         EXPECT_EQ(fake.log.end()[-2], "SetState(Stop)");  // the pause, then the idle turn
         fake.dialogScript = [&](FakeDialogView& view) {
-            EXPECT_EQ(view.texts[kIdItemNumber], " 2");
-            EXPECT_EQ(view.scrollPos[kIdVolumeBar], 10000);  // full volume at start
-            view.command(kIdItemNext);
-            EXPECT_EQ(view.texts[kIdItemNumber], " 3");
+            EXPECT_EQ(view.texts[IDC_ITEM_NUMBER], " 2");
+            EXPECT_EQ(view.scrollPos[IDC_VOLUME_BAR], 10000);  // full volume at start
+            view.command(IDC_ITEM_NEXT);
+            EXPECT_EQ(view.texts[IDC_ITEM_NUMBER], " 3");
             view.command(kIdOk);
         };
-        next(kWmCommand, kCmdStream);
+        next(kWmCommand, IDM_STREAM);
     });
     // 2. Item 3 plays from the dialog on, and is paused after its fourth frame.
     fake.idleScript.push_back([&] {
@@ -84,7 +84,7 @@ TEST_F(ScenarioTest, ThreeItemsPauseSettingsResumeHandOverStopSaveExit) {
         EXPECT_EQ(playState(), "play=0 pause=1 input=1 item=2/3 limits=0,0,0,4");
         EXPECT_EQ(state.selectedItem, 0);
         EXPECT_EQ(state.streamTime, 4 * 400000);
-        next(kWmCommand, kCmdStart);
+        next(kWmCommand, IDM_START);
     });
     // 3. Resumed where it stood; frames 5 to 7 shown, then at the seventh the
     //    WAV hand-over: the sound starts, the area turns black, the video's
@@ -100,7 +100,7 @@ TEST_F(ScenarioTest, ThreeItemsPauseSettingsResumeHandOverStopSaveExit) {
         EXPECT_EQ(state.audioOnly + state.streamDuration, 0);
         EXPECT_TRUE(state.multiMediaStream && state.streamSample);
         EXPECT_TRUE(since("Release(").empty());
-        next(kWmCommand, kCmdStop);
+        next(kWmCommand, IDM_STOP);
     });
     // 4. Stop silences the sound; without input nothing else moves.
     fake.idleScript.push_back([&] {
@@ -108,14 +108,14 @@ TEST_F(ScenarioTest, ThreeItemsPauseSettingsResumeHandOverStopSaveExit) {
         EXPECT_EQ(fake.log[mark], "sndPlaySound(null,0)");
         EXPECT_TRUE(since("Seek(").empty() && since("SetState(").empty());
         EXPECT_EQ(playState(), "play=0 pause=0 input=0 item=2/3 limits=0,0,0,0");
-        next(kWmCommand, kCmdSave);
+        next(kWmCommand, IDM_SAVE);
     });
     // 5. Save writes the fixed layout with the window's placement.
     fake.idleScript.push_back([&] {
         ++steps;
         EXPECT_EQ(readFile(configPath()), saved);
         std::filesystem::remove(configPath());
-        next(kWmCommand, kCmdExit);
+        next(kWmCommand, IDM_EXIT);
     });
 
     EXPECT_EQ(run(), 0);

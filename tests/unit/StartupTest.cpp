@@ -11,6 +11,7 @@ const std::string kFramedWindow =
     "CreateWindow(0x310, ostrelwin, ostrel v2.03,0x90CF0000,200,200,462,386)";
 const std::string kBorderless =
     "CreateWindow(0x10, ostrelwin, ostrel v2.03,0x90000000,200,200,462,386)";
+const std::string kUsage = "usage: ostrel [-fs] [-s FRAME] [-e FRAME] [-t FRAMES] [media file]";
 const std::string kBlackArea =
     "BltFill(primary 204,250,658,580 src=204,250,658,580 flags=0x400 fill=0/100)";
 
@@ -191,8 +192,10 @@ TEST_F(StartupEndTest, MissingConfiguredItem) {
 TEST_F(StartupEndTest, BadCommandLine) {
     expectEnd(path("gone.avi"), 1, false, false, false, Failure::MissingItem);
     EXPECT_EQ(fake.count("RegisterClass"), 1);
+    EXPECT_EQ(failureText(), "ostrel: item not found: " + path("gone.avi") + "; " + kUsage);
     state = PlayerState{};
     expectEnd("-e 0", 1, false, false, false, Failure::BadCommandLine);
+    EXPECT_EQ(failureText(), "ostrel: bad command line: -e 0; " + kUsage);
 }
 
 TEST_F(StartupEndTest, LoneSoundPlaysToItsEndThenTheConfigurationIsWritten) {
@@ -210,8 +213,9 @@ TEST_F(StartupEndTest, LoneSoundOfAReadOnlyConfiguration) {
 }
 
 TEST_F(StartupEndTest, LoneSoundThatDidNotPlay) {
-    fake.always("sndPlaySound", 0);
-    expectEnd(file("intro.wav"), 0, false, false, false, Failure::None);
+    fake.always("sndPlaySound", 0);  // a broken RIFF header
+    expectEnd(file("intro.wav"), 1, false, false, false, Failure::ItemSetupFailed);
+    EXPECT_EQ(failureText(), "ostrel: cannot play item: " + path("intro.wav"));
 }
 
 TEST_F(StartupEndTest, NoWindow) {
@@ -224,8 +228,8 @@ TEST_F(StartupEndTest, NoVideoSurface) {
     fake.script("CreateSurface(offscreen)", {kFail});
     expectEnd("", 1, true, false, false, Failure::NoVideoSurface);
     EXPECT_EQ(Lines(fake.log.end() - 5, fake.log.end()),
-              (Lines{"Release(factory)", "Release(primary)", "Release(directDraw)",
-                     "PostQuitMessage(1)", "CoUninitialize"}));
+              (Lines{"PostQuitMessage(1)", "Release(factory)", "Release(primary)",
+                     "Release(directDraw)", "CoUninitialize"}));
     EXPECT_EQ(fake.count("ShowWindow") + fake.count("waveOut"), 0);
 }
 
@@ -266,8 +270,8 @@ TEST_F(StartupEndTest, EscapeAfterTheItemPlayed) {
     });
     expectEnd(clip("a.avi", frames(3)), 0, true, true, true, Failure::None);
     EXPECT_TRUE(inOrder({"ReplaceFile(" + configPath() + ".new," + configPath() + ")",
-                         "Release(stream)", "Release(directDraw)", "waveOutSetVolume(0x51515151)",
-                         "PostQuitMessage(0)", "CoUninitialize"}));
+                         "PostQuitMessage(0)", "Release(stream)", "Release(directDraw)",
+                         "waveOutSetVolume(0x51515151)", "CoUninitialize"}));
     expectRunEnded(0x51515151, 0);
     EXPECT_STREQ(failureText(), "");
     // A saved file says "text" whatever mode was configured.
@@ -282,6 +286,7 @@ TEST_F(StartupEndTest, RejectedHandOver) {
     });
     expectEnd("", 1, true, false, true, Failure::MissingItem);
     expectRunEnded(0x51515151, 1);
+    EXPECT_EQ(failureText(), "ostrel: item not found: " + missing);  // no usage: not a start
 }
 
 // ---------------------------------------------------------------- main loop
