@@ -12,6 +12,24 @@ namespace ostrel {
 
 namespace {
 
+// What each cause of a failed run is called in the line that reports it.
+struct FailureText {
+    Failure failure;
+    const char* what;
+};
+constexpr FailureText kFailureTexts[] = {
+    {Failure::ConfigUnreadable, "cannot read the configuration"},
+    {Failure::ConfigMissingItem, "the configuration names a missing item"},
+    {Failure::BadCommandLine, "bad command line"},
+    {Failure::MissingItem, "item not found"},
+    {Failure::NoWindow, "cannot create the main window"},
+    {Failure::NoVideoSurface, "cannot set up the video surfaces"},
+    {Failure::NoWaveDevice, "no usable wave output device"},
+    {Failure::ItemSetupFailed, "cannot play item"},
+    {Failure::BlitFailed, "cannot put a video frame on the screen"},
+    {Failure::HandOverRejected, "handed-over command line rejected"},
+};
+
 constexpr const char* kUsage = "usage: ostrel [-fs] [-s FRAME] [-e FRAME] [-t FRAMES] [media file]";
 
 }  // namespace
@@ -29,42 +47,11 @@ void quitPlayer() {
 
 const char* failureText() {
     static char text[kPathSize + 192];
+    text[0] = '\0';
+    if (state.failure == Failure::None) return text;
     const char* what = "";
-    switch (state.failure) {
-        case Failure::None:
-            text[0] = '\0';
-            return text;
-        case Failure::ConfigUnreadable:
-            what = "cannot read the configuration";
-            break;
-        case Failure::ConfigMissingItem:
-            what = "the configuration names a missing item";
-            break;
-        case Failure::BadCommandLine:
-            what = "bad command line";
-            break;
-        case Failure::MissingItem:
-            what = "item not found";
-            break;
-        case Failure::NoWindow:
-            what = "cannot create the main window";
-            break;
-        case Failure::NoVideoSurface:
-            what = "cannot set up the video surfaces";
-            break;
-        case Failure::NoWaveDevice:
-            what = "no usable wave output device";
-            break;
-        case Failure::ItemSetupFailed:
-            what = "cannot play item";
-            break;
-        case Failure::BlitFailed:
-            what = "cannot put a video frame on the screen";
-            break;
-        case Failure::HandOverRejected:
-            what = "handed-over command line rejected";
-            break;
-    }
+    for (const FailureText& entry : kFailureTexts)
+        if (entry.failure == state.failure) what = entry.what;
     copyText(text, "ostrel: ");
     appendText(text, what);
     if (state.failureDetail[0] != '\0') {

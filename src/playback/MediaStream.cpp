@@ -10,18 +10,12 @@
 
 namespace ostrel {
 
+using namespace platform;
+
 namespace {
 
-using platform::failed;
-using platform::kFail;
-using platform::kOk;
-using platform::MediaPurpose;
-using platform::Status;
-using platform::StreamState;
-
 Status itemFailed(const char* path) {
-    setFailure(Failure::ItemSetupFailed, path);
-    return kFail;
+    return failStep(Failure::ItemSetupFailed, path);
 }
 
 const char* currentPath() {

@@ -6,21 +6,12 @@
 
 namespace ostrel {
 
+using namespace platform;
+
 namespace {
 
-using platform::BltFx;
-using platform::DirectDrawSurface;
-using platform::failed;
-using platform::kFail;
-using platform::kOk;
-using platform::Point;
-using platform::Rect;
-using platform::Status;
-using platform::SurfaceDesc;
-
 Status surfaceFailed(const char* step) {
-    setFailure(Failure::NoVideoSurface, step);
-    return kFail;
+    return failStep(Failure::NoVideoSurface, step);
 }
 
 }  // namespace

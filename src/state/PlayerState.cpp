@@ -24,6 +24,11 @@ void setFailure(Failure failure, const char* detail) {
     copyText(state.failureDetail, detail ? detail : "");
 }
 
+platform::Status failStep(Failure failure, const char* detail) {
+    setFailure(failure, detail);
+    return platform::kFail;
+}
+
 int exitCodeFor(int loopResult) {
     return state.failure != Failure::None ? 1 : loopResult;
 }

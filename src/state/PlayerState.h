@@ -150,6 +150,10 @@ void installPlatform(platform::Platform* platform);
 // nothing by itself: the caller reports the failure upward.
 void setFailure(Failure failure, const char* detail);
 
+// Records the failure and answers kFail, for the steps that report a
+// platform status.
+platform::Status failStep(Failure failure, const char* detail);
+
 // The exit code of a run that ended: 0, or 1 when something failed.
 int exitCodeFor(int loopResult);
 
