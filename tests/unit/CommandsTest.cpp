@@ -46,6 +46,14 @@ TEST_P(CommandTableTest, DoesWhatTheCommandTableSays) {
         setLimits(25, 5, 75, 6);
         ASSERT_EQ(pumpFrame(), kOk);  // the limit stops the stream
     }
+    // A second start names a missing file while the dialog is open.
+    std::string missing = path("gone.avi");
+    CopyData gone{0, static_cast<std::uint32_t>(missing.size() + 1), missing.c_str()};
+    if (before.find("rejected") != std::string::npos)
+        fake.dialogScript = [&](FakeDialogView& view) {
+            send(kWmCopyData, 0, reinterpret_cast<LParam>(&gone));
+            view.command(kIdOk);
+        };
     fake.chosenFile = row.chosen[0] ? path(row.chosen) : "";
     fake.clearLog();
     std::string name = row.name;
@@ -58,6 +66,7 @@ TEST_P(CommandTableTest, DoesWhatTheCommandTableSays) {
         if (name.rfind(word, 0) == 0) command(id);
     EXPECT_EQ(playState() + " slot0=" + slots(1)[0], row.after);
     EXPECT_EQ(joined(playCalls(), " "), row.calls);
+    EXPECT_EQ(fake.count("PostQuitMessage(1)"), before.find("rejected") != std::string::npos);
 }
 
 const CommandRow kCommandRows[] = {
@@ -143,7 +152,15 @@ const CommandRow kCommandRows[] = {
      "DialogBox(ABOUT_DLG,0x100) Seek(1200000) SetState(Run)"},
     {"AboutWithoutInput", "no input", "",
      "play=0 pause=0 input=0 item=2/3 limits=25,50,75,7 slot0=",
-     "DialogBox(ABOUT_DLG,0x100) BltFill"}};
+     "DialogBox(ABOUT_DLG,0x100) BltFill"},
+    // A hand-over rejected while a dialog is open ends the run: the
+    // command does nothing more once the dialog has closed.
+    {"AboutWhileAHandOverIsRejected", "playing, rejected", "",
+     "play=0 pause=1 input=1 item=1/3 limits=25,50,75,7 slot0=a.avi",
+     "GetTime SetState(Stop) DialogBox(ABOUT_DLG,0x100)"},
+    {"StreamWhileAHandOverIsRejected", "playing, rejected", "",
+     "play=0 pause=1 input=1 item=1/3 limits=25,50,75,7 slot0=a.avi",
+     "GetTime SetState(Stop) DialogBox(SET_DLG,0x100)"}};
 
 INSTANTIATE_TEST_SUITE_P(Command, CommandTableTest, ::testing::ValuesIn(kCommandRows),
                          [](const auto& info) { return std::string(info.param.name); });
