@@ -10,6 +10,10 @@
 #define IDB_TOOLBAR 105
 #define IDW_INTRO 129
 
+/* The name a resource is played by: "#" and its number ("#129"). */
+#define OSTREL_NUMBER_TEXT(id) #id
+#define OSTREL_RESOURCE_NAME(id) "#" OSTREL_NUMBER_TEXT(id)
+
 /* The nine commands of the menu bar and the tool bar. */
 #define IDM_OPEN 40001
 #define IDM_START 40002
@@ -20,6 +24,12 @@
 #define IDM_ABOUT 40010
 #define IDM_SITE 40015
 #define IDM_EXIT 40016
+
+/* The OK button of both dialogs (the system's own identifier, which the
+   resource compiler's headers already define). */
+#ifndef IDOK
+#define IDOK 1
+#endif
 
 /* Controls of the stream settings dialog. */
 #define IDC_ITEM_PREV 40006

@@ -20,9 +20,6 @@ constexpr int kVolumeLevels = 8;
 constexpr int kCentringWidth = 300;
 constexpr int kSettingsCentringHeight = 255;
 constexpr int kAboutCentringHeight = 174;
-// The intro sound, played by its resource number.
-#define OSTREL_TEXT_OF(value) #value
-#define OSTREL_RESOURCE_NAME(id) "#" OSTREL_TEXT_OF(id)
 constexpr const char* kIntroSound = OSTREL_RESOURCE_NAME(IDW_INTRO);
 
 // Puts the dialog's top-left corner so that a dialog of width x height sits
@@ -116,7 +113,7 @@ bool settingsDialogProc(DialogView& dialog, std::uint32_t message, WParam wParam
             return true;
         case kWmCommand:
             switch (low16(wParam)) {
-                case kIdOk:
+                case IDOK:
                     dialog.endDialog(1);
                     return true;
                 case IDC_ITEM_PREV:
@@ -149,7 +146,7 @@ bool aboutDialogProc(DialogView& dialog, std::uint32_t message, WParam wParam, L
             if (state.soundOn != 0) os().playSound(kIntroSound, kSndResource | kSndAsync);
             return true;
         case kWmCommand:
-            if (low16(wParam) != kIdOk) return false;
+            if (low16(wParam) != IDOK) return false;
             dialog.endDialog(1);
             return true;
         default:

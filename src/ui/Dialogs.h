@@ -1,5 +1,6 @@
 // The logic of the stream settings and about dialogs; the platform's dialog
-// windows forward their messages here.
+// windows forward their messages here. Their controls are named in
+// resource_ids.h.
 #pragma once
 
 #include <cstdint>
@@ -8,9 +9,6 @@
 #include "resource_ids.h"
 
 namespace ostrel {
-
-// The system's OK button; the other controls are named in resource_ids.h.
-inline constexpr int kIdOk = 1;
 
 bool settingsDialogProc(platform::DialogView& dialog, std::uint32_t message,
                         platform::WParam wParam, platform::LParam lParam);

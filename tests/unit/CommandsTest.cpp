@@ -52,7 +52,7 @@ TEST_P(CommandTableTest, DoesWhatTheCommandTableSays) {
     if (before.find("rejected") != std::string::npos)
         fake.dialogScript = [&](FakeDialogView& view) {
             send(kWmCopyData, 0, reinterpret_cast<LParam>(&gone));
-            view.command(kIdOk);
+            view.command(IDOK);
         };
     fake.chosenFile = row.chosen[0] ? path(row.chosen) : "";
     fake.clearLog();
@@ -213,7 +213,7 @@ TEST_F(CommandTest, AfterACancelledOpenThereIsNoStreamUntilTheItemStartsAgain) {
     EXPECT_EQ(playState(), "play=0 pause=0 input=1 item=1/2 limits=0,0,0,0");
     fake.dialogScript = [](FakeDialogView& view) {
         view.scroll(IDC_POSITION_BAR, kSbLineRight);
-        view.command(kIdOk);
+        view.command(IDOK);
     };
     command(IDM_STREAM);  // nothing to seek in: the item starts again
     EXPECT_EQ(playCalls(), (Lines{"DialogBox(SET_DLG,0x100)", "OpenFile(b.avi,0)", "GetDuration",
@@ -228,7 +228,7 @@ TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
         view.scroll(IDC_POSITION_BAR, kSbThumbTrack, 2500);
         view.scroll(IDC_POSITION_BAR, kSbThumbPosition, 2500);
         EXPECT_EQ(playState(), "play=0 pause=1 input=1 item=0/3 limits=0,0,0,0");
-        view.command(kIdOk);
+        view.command(IDOK);
     };
     command(IDM_STREAM);
     EXPECT_EQ(state.streamTime, 7500000);
@@ -240,7 +240,7 @@ TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
     fake.dialogScript = [](FakeDialogView& view) {
         EXPECT_EQ(view.scrollPos[IDC_POSITION_BAR], 2500);
         view.command(IDC_ITEM_NEXT);  // and item 2 is picked
-        view.command(kIdOk);
+        view.command(IDOK);
     };
     fake.clearLog();
     command(IDM_STREAM);
@@ -253,7 +253,7 @@ TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
     streamAt(12000000);
     fake.dialogScript = [](FakeDialogView& view) {
         state.selectedItem = 0;
-        view.command(kIdOk);
+        view.command(IDOK);
     };
     command(IDM_STREAM);
     EXPECT_EQ(playCalls(), (Lines{"GetTime", "SetState(Stop)", "DialogBox(SET_DLG,0x100)",
@@ -278,7 +278,7 @@ TEST_F(CommandTest, AfterAnOpenTheEmptyListStillShowsItemOne) {
     fake.dialogScript = [](FakeDialogView& view) {
         view.command(IDC_ITEM_PREV);
         EXPECT_EQ(view.texts[IDC_ITEM_NUMBER], " 1");
-        view.command(kIdOk);
+        view.command(IDOK);
     };
     command(IDM_STREAM);
     EXPECT_EQ(playCalls(), (Lines{"GetTime", "SetState(Stop)", "DialogBox(SET_DLG,0x100)",

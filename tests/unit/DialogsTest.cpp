@@ -51,7 +51,7 @@ TEST_F(DialogTest, AboutOpensWithLinkVersionCentringAndTheIntroSound) {
     // A failing intro is let go, and closing does not cut it.
     fake.script("PlaySound", {0});
     about.send(kWmInitDialog);
-    EXPECT_TRUE(about.command(kIdOk));
+    EXPECT_TRUE(about.command(IDOK));
     EXPECT_EQ(fake.count("sndPlaySound"), 0);
     state.soundOn = 0;
     fake.clearLog();
@@ -134,7 +134,7 @@ TEST_F(DialogTest, OnlyOkClosesEitherDialog) {
     }
     EXPECT_FALSE(settings.send(kWmDrawItem) || about.send(kWmDrawItem) || about.send(0x000F));
     EXPECT_FALSE(settings.ended || about.ended);
-    EXPECT_TRUE(settings.command(kIdOk) && about.command(kIdOk));
+    EXPECT_TRUE(settings.command(IDOK) && about.command(IDOK));
     EXPECT_EQ(settings.result + about.result, 2);
 }
 

@@ -71,7 +71,7 @@ TEST_F(ScenarioTest, ThreeItemsPauseSettingsResumeHandOverStopSaveExit) {
             EXPECT_EQ(view.scrollPos[IDC_VOLUME_BAR], 10000);  // full volume at start
             view.command(IDC_ITEM_NEXT);
             EXPECT_EQ(view.texts[IDC_ITEM_NUMBER], " 3");
-            view.command(kIdOk);
+            view.command(IDOK);
         };
         next(kWmCommand, IDM_STREAM);
     });
