@@ -60,11 +60,11 @@ void openCommand(WindowHandle) {
     state.currentItem = 0;
     state.itemCount = 0;
     if (isWavPath(slot)) {
-        if (!playSoundItem(slot)) {
+        // A sound plays beside the video; the frame limits go.
+        if (playSoundItem(slot))
+            clearFrameLimits();
+        else
             requestEnd();
-            return;
-        }
-        clearFrameLimits();
         return;
     }
     // The chosen file becomes the only item; a video runs at once, without
