@@ -1,7 +1,9 @@
 // The player's one record: settings, descriptive texts, the playlist, the
 // state of the current item and its stream, the output volume and the
 // platform objects of the video path. Everything runs on the user-interface
-// thread, so every part reads and writes the fields directly.
+// thread, so every part reads and writes the fields directly. It is the
+// bottom of the core: every other part includes it, and it includes nothing
+// of the core but its texts.
 #pragma once
 
 #include <cstddef>
