@@ -8,8 +8,8 @@
 namespace ostrel {
 
 // Makes the display objects (and starts the component library). kOk, or
-// kFail at the first failing step, leaving what was made for the caller's
-// shutdownPlayback.
+// kFail at the first failing step, leaving what was made for the end of the
+// run to release.
 platform::Status createVideoSurface();
 
 // Paints the main window's video area black on `surface`. Returns the last
