@@ -44,21 +44,19 @@ elseif(OSTREL_QT AND OSTREL_PORTABLE)
   install(FILES ${OSTREL_QT_PLATFORM_PLUGIN} DESTINATION plugins/platforms)
 
   # FFmpeg's libraries are not linked but loaded by name (libavformat.so.N):
-  # the ones the headers of this build name, from the system or from a
-  # build of FFmpeg's own.
+  # the names the development files of this build give, from the system or
+  # from a build of FFmpeg's own.
   set(OSTREL_FFMPEG_FILES "")
   foreach(library avformat avcodec swscale swresample avutil)
+    find_library(found_${library} ${library})
+    file(REAL_PATH ${found_${library}} found)
+    string(REGEX REPLACE "^.*/(lib[a-z]+\\.so\\.[0-9]+)\\..*$" "\\1" soname ${found})
     if(OSTREL_BUNDLED_FFMPEG_DIR)
-      file(GLOB found ${OSTREL_BUNDLED_FFMPEG_DIR}/lib${library}.so.*.*)
-    else()
-      find_library(found_${library} ${library})
-      file(REAL_PATH ${found_${library}} found)
+      if(NOT EXISTS ${OSTREL_BUNDLED_FFMPEG_DIR}/${soname})
+        message(FATAL_ERROR "no ${soname} in ${OSTREL_BUNDLED_FFMPEG_DIR}")
+      endif()
+      file(REAL_PATH ${OSTREL_BUNDLED_FFMPEG_DIR}/${soname} found)
     endif()
-    if(NOT found)
-      message(FATAL_ERROR "no lib${library} to carry in the portable folder")
-    endif()
-    string(REGEX REPLACE "(\\.so\\.[0-9]+)\\..*$" "\\1" soname ${found})
-    get_filename_component(soname ${soname} NAME)
     list(APPEND OSTREL_FFMPEG_FILES ${found})
     install(FILES ${found} DESTINATION lib RENAME ${soname})
   endforeach()
