@@ -2,8 +2,8 @@
 #   Windows build                ostrel-<version>-windows-x86_64.zip: ostrel.exe, an
 #                                example ostrel.cfg and README.txt
 #   Linux, -DOSTREL_PORTABLE=ON  the folder ostrel-<version>-linux-x86_64 (.tar.gz): ostrel,
-#                                the libraries a desktop lacks in lib/, Qt's platform
-#                                plug-in, qt.conf, ostrel.cfg, README.txt; runs from anywhere
+#                                the libraries a desktop lacks in lib/, Qt's plug-ins,
+#                                qt.conf, ostrel.cfg, README.txt; runs from anywhere
 #   Linux otherwise              bin/ostrel, its desktop entry and icon (.deb on Debian's
 #                                libraries)
 # The player keeps its ostrel.cfg beside itself, so every layout puts the
@@ -29,10 +29,21 @@ if(WIN32)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 elseif(OSTREL_QT AND OSTREL_PORTABLE)
   find_package(Qt6 REQUIRED COMPONENTS Core)
-  set(OSTREL_QT_PLATFORM_PLUGIN ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_PLUGINS}/platforms/libqxcb.so)
-  if(NOT EXISTS ${OSTREL_QT_PLATFORM_PLUGIN})
-    message(FATAL_ERROR "no Qt platform plug-in at ${OSTREL_QT_PLATFORM_PLUGIN}")
-  endif()
+  # Qt's plug-ins: the X11 platform (Wayland desktops run it through
+  # XWayland), and typing in the dialogs with compose keys and input methods.
+  set(OSTREL_QT_PLUGINS platforms/libqxcb.so
+    platforminputcontexts/libcomposeplatforminputcontextplugin.so
+    platforminputcontexts/libibusplatforminputcontextplugin.so)
+  set(OSTREL_QT_PLUGIN_FILES "")
+  foreach(plugin ${OSTREL_QT_PLUGINS})
+    set(file ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_PLUGINS}/${plugin})
+    if(NOT EXISTS ${file})
+      message(FATAL_ERROR "no Qt plug-in at ${file}")
+    endif()
+    get_filename_component(folder ${plugin} DIRECTORY)
+    install(FILES ${file} DESTINATION plugins/${folder})
+    list(APPEND OSTREL_QT_PLUGIN_FILES ${file})
+  endforeach()
   # Every library the player loads is looked for in lib/ beside it first. A
   # DT_RPATH (not DT_RUNPATH) is also searched for the libraries those
   # libraries need and for the ones dlopen() loads (FFmpeg's, Qt's plug-in).
@@ -41,7 +52,6 @@ elseif(OSTREL_QT AND OSTREL_PORTABLE)
   install(TARGETS ostrel RUNTIME DESTINATION .)
   install(FILES ${OSTREL_PACKAGING_DIR}/qt.conf ${OSTREL_PACKAGING_DIR}/ostrel.cfg DESTINATION .)
   install(FILES ${OSTREL_PACKAGING_DIR}/README-linux.txt DESTINATION . RENAME README.txt)
-  install(FILES ${OSTREL_QT_PLATFORM_PLUGIN} DESTINATION plugins/platforms)
 
   # FFmpeg's libraries are not linked but loaded by name (libavformat.so.N):
   # the names the development files of this build give, from the system or
@@ -84,12 +94,12 @@ elseif(OSTREL_QT AND OSTREL_PORTABLE)
     set(system_libraries [[${OSTREL_SYSTEM_LIBRARIES}]])
     set(ffmpeg_files [[${OSTREL_FFMPEG_FILES}]])
     set(player [[$<TARGET_FILE:ostrel>]])
-    set(platform_plugin [[${OSTREL_QT_PLATFORM_PLUGIN}]])")
+    set(qt_plugins [[${OSTREL_QT_PLUGIN_FILES}]])")
   install(CODE [[
     file(GET_RUNTIME_DEPENDENCIES
       EXECUTABLES ${player}
       LIBRARIES ${ffmpeg_files}
-      MODULES ${platform_plugin}
+      MODULES ${qt_plugins}
       PRE_EXCLUDE_REGEXES ${system_libraries}
         "^lib(avformat|avcodec|swscale|swresample|avutil)\\.so"
       RESOLVED_DEPENDENCIES_VAR carried
