@@ -44,3 +44,7 @@ WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 li
 LINUX_PACKAGES=(qt6-base-dev libgl-dev libavformat-dev libavcodec-dev libswscale-dev
     libswresample-dev libavutil-dev libpulse-dev xvfb xauth xdotool x11-apps x11-utils imagemagick
     ffmpeg python3 python3-numpy python3-xlib time passwd util-linux)
+
+# Packages of scripts/package and the portable folder's test: Debian's tools that pack the
+# .deb and make the clean root, and what FFmpeg's build from Debian's source package needs.
+PACKAGE_PACKAGES=(dpkg-dev file debootstrap nasm make xz-utils)

@@ -1,5 +1,6 @@
 #include "config/Configuration.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -353,12 +354,18 @@ void writeConfiguration(const char* path) {
     char temporary[kPathSize + 16];
     if (!copyText(temporary, path) || !appendText(temporary, ".new")) return;
     std::FILE* file = std::fopen(temporary, "wb");
-    if (!file) return;
+    if (!file) {
+        os().configurationNotWritten(path, errno);
+        return;
+    }
 
     if (!state.fullScreen) capturePlacement();
     bool written = writeLayout(file, now);
     written = std::fclose(file) == 0 && written;
-    if (!written || !os().replaceFile(temporary, path)) std::remove(temporary);
+    if (written && os().replaceFile(temporary, path)) return;
+    const int error = errno;
+    std::remove(temporary);
+    os().configurationNotWritten(path, error);
 }
 
 }  // namespace ostrel

@@ -59,6 +59,9 @@ public:
     virtual std::uint32_t getModuleFileName(char* buffer, std::uint32_t bufferSize) = 0;
     // Renames `source` over `target` in one step, replacing it.
     virtual bool replaceFile(const char* source, const char* target) = 0;
+    // The configuration at `path` could not be written (`error`: the errno of
+    // the step that failed); the player goes on as before.
+    virtual void configurationNotWritten(const char* /*path*/, int /*error*/) {}
     virtual LocalTime localTime() = 0;
 
     // Single instance. `alreadyExists` tells whether another player holds it.

@@ -336,6 +336,10 @@ bool FakePlatform::replaceFile(const char* source, const char* target) {
            std::rename(source, target) == 0;
 }
 
+void FakePlatform::configurationNotWritten(const char* path, int error) {
+    call(format("ConfigurationNotWritten(%s,%s)", path, error != 0 ? "errno" : "0"));
+}
+
 std::uint16_t FakePlatform::registerClass(const WindowClass& windowClass) {
     lastClass = windowClass;
     lastClassName = windowClass.className ? windowClass.className : "";

@@ -204,6 +204,7 @@ public:
     std::uint32_t getFullPathName(const char* path, std::uint32_t size, char* buffer) override;
     std::uint32_t getModuleFileName(char* buffer, std::uint32_t size) override;
     bool replaceFile(const char* source, const char* target) override;
+    void configurationNotWritten(const char* path, int error) override;
     LocalTime localTime() override {
         call("LocalTime");
         return clock;

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QToolBar>
 #include <QUrl>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -241,6 +242,15 @@ std::uint32_t QtPlatform::getModuleFileName(char* buffer, std::uint32_t bufferSi
 
 bool QtPlatform::replaceFile(const char* source, const char* target) {
     return source && target && std::rename(source, target) == 0;
+}
+
+void QtPlatform::configurationNotWritten(const char* path, int error) {
+    // Once a run: Save and the end of the player would say it again.
+    static bool said = false;
+    if (said) return;
+    said = true;
+    std::fprintf(stderr, "ostrel: cannot write the configuration %s: %s\n", path,
+                 std::strerror(error));
 }
 
 LocalTime QtPlatform::localTime() {

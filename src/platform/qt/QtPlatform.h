@@ -60,6 +60,7 @@ public:
                                   char* buffer) override;
     std::uint32_t getModuleFileName(char* buffer, std::uint32_t bufferSize) override;
     bool replaceFile(const char* source, const char* target) override;
+    void configurationNotWritten(const char* path, int error) override;
     LocalTime localTime() override;
 
     MutexHandle createMutex(const char* name, bool& alreadyExists) override;
