@@ -336,8 +336,8 @@ bool FakePlatform::replaceFile(const char* source, const char* target) {
            std::rename(source, target) == 0;
 }
 
-void FakePlatform::configurationNotWritten(const char* path, int error) {
-    call(format("ConfigurationNotWritten(%s,%s)", path, error != 0 ? "errno" : "0"));
+void FakePlatform::configurationNotWritten(const char* path, int) {
+    call(format("ConfigurationNotWritten(%s)", path));
 }
 
 std::uint16_t FakePlatform::registerClass(const WindowClass& windowClass) {
