@@ -98,12 +98,16 @@ case_config_save_keeps_playing() {
 }
 
 # A lone sound plays for its length (2 s) without any window, then the
-# configuration is written and the player ends with 0.
+# configuration is written and the player ends with 0; also on a display
+# that cannot be opened.
 case_lone_wav_plays_without_window() {
+    lone_wav "$DISPLAY" && lone_wav :99
+}
+lone_wav() {
     local status started ended seen=""
-    player_prepare wav || fail "cannot prepare the player" || return
+    player_prepare "wav$1" || fail "cannot prepare the player" || return
     started=$(date +%s%N)
-    player_launch "$MEDIA/tone.wav"
+    DISPLAY=$1 player_launch "$MEDIA/tone.wav"
     while [ ! -s "$PLAYER_DIR/status" ] && (($(date +%s%N) - started < 10000000000)); do
         [ -n "$(find_windows "$TITLE")" ] && seen=yes
         sleep 0.1
