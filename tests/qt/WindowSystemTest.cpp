@@ -19,6 +19,7 @@
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtDirectDraw.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtToolBar.h"
 #include "platform/qt/QtWindowSystem.h"
 
 namespace ostrel::platform::qt {
@@ -54,7 +55,7 @@ protected:
     WindowHandle create(std::uint32_t style = kFramed, int x = 200, int y = 200, int w = 462,
                         int h = 386) {
         return system.createWindow(kWsExAcceptFiles | kWsExWindowEdge | kWsExClientEdge, kClass,
-                                   kTitle, style, x, y, w, h);
+                                   kTitle, style, x, y, w, h, nullptr);
     }
 
     // The window's client area in screen coordinates, as the player blits to it.
@@ -106,7 +107,8 @@ TEST_F(WindowSystemTest, CreationShowsTheWindowAndSendsOneSizeMessageBeforeRetur
 }
 
 TEST_F(WindowSystemTest, UnknownClassOrSecondWindowIsRefused) {
-    EXPECT_EQ(system.createWindow(0, " otherclass", kTitle, kFramed, 0, 0, 100, 100), nullptr);
+    EXPECT_EQ(system.createWindow(0, " otherclass", kTitle, kFramed, 0, 0, 100, 100, nullptr),
+              nullptr);
     ASSERT_NE(create(), nullptr);
     EXPECT_EQ(create(), nullptr);
 }

@@ -95,14 +95,14 @@ static int runOnQt(int argc, char** argv) {
     int exitCode = 0;
     {
         ostrel::platform::qt::QtPlatform platform;
-        if (noDisplay) platform.windowSystem().setWindowsAvailable(false);
+        if (noDisplay) platform.windows().setWindowsAvailable(false);
         // A first start opens this clip while its window is made.
         std::error_code noFolder;
         platform.setFirstClip(ostrel::platform::qt::clipArgument(
             arguments, std::filesystem::current_path(noFolder).string()));
-        ostrel::installPlatform(&platform);
+        ostrel::installPlatform(platform.seam());
         exitCode = ostrel::runPlayer(nullptr, commandLine.c_str());
-        ostrel::installPlatform(nullptr);
+        ostrel::installPlatform({});
     }
     // One line saying what failed (the text names the player itself).
     if (exitCode == 1 && ostrel::state.failure == ostrel::Failure::NoWindow &&
