@@ -19,10 +19,10 @@ void quitPlayer() {
     if (state.quitDone) return;
     state.quitDone = true;
     restoreVolume();
-    os().postQuitMessage(exitCodeFor(0));
+    windows().postQuitMessage(exitCodeFor(0));
     releaseMediaStream();
     releaseVideoSurface();
-    os().coUninitialize();
+    media().coUninitialize();
 }
 
 int exitCodeFor(int loopResult) {

@@ -19,7 +19,7 @@ using platform::Status;
 using platform::StreamState;
 
 void hidePointer() {
-    os().setCursor(nullptr);
+    windows().setCursor(nullptr);
 }
 
 void stopStream() {
@@ -57,11 +57,11 @@ Status advanceItem() {
 // coordinates, taken afresh for every frame so a moved or resized window
 // gets the very next one.
 void computeDestRect() {
-    os().getClientRect(state.mainWindow, state.destRect);
+    windows().getClientRect(state.mainWindow, state.destRect);
     Point topLeft{state.destRect.left, state.destRect.top};
-    os().clientToScreen(state.mainWindow, topLeft);
+    windows().clientToScreen(state.mainWindow, topLeft);
     Point bottomRight{state.destRect.right, state.destRect.bottom};
-    os().clientToScreen(state.mainWindow, bottomRight);
+    windows().clientToScreen(state.mainWindow, bottomRight);
     state.destRect = platform::Rect{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
 }
 

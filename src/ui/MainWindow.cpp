@@ -80,10 +80,10 @@ void onCopyData(LParam lParam) {
 void onDropFiles(WParam wParam) {
     auto drop = reinterpret_cast<DropHandle>(wParam);
     char path[kDropBufferSize] = {};
-    os().dragQueryFile(drop, 0, path, kDropBufferSize);
+    windows().dragQueryFile(drop, 0, path, kDropBufferSize);
     path[kDropBufferSize - 1] = '\0';
     acceptHandOver(path);
-    os().dragFinish(drop);
+    windows().dragFinish(drop);
 }
 
 }  // namespace
@@ -109,7 +109,7 @@ LResult mainWindowProc(WindowHandle window, std::uint32_t message, WParam wParam
             return 0;
         case kWmKeyDown:
             // Escape closes the window, which ends the player; other keys do nothing.
-            if (wParam == kVkEscape) os().postMessage(window, kWmClose, 0, 0);
+            if (wParam == kVkEscape) windows().postMessage(window, kWmClose, 0, 0);
             return 0;
         case kWmCommand:
             runCommand(window, wParam);
@@ -120,7 +120,7 @@ LResult mainWindowProc(WindowHandle window, std::uint32_t message, WParam wParam
             onDropFiles(wParam);
             return 0;
         default:
-            return os().defWindowProc(window, message, wParam, lParam);
+            return windows().defWindowProc(window, message, wParam, lParam);
     }
 }
 
@@ -138,7 +138,7 @@ void createToolBar(WindowHandle parent) {
     params.buttonHeight = kGlyphSize;
     params.imageWidth = kGlyphSize;
     params.imageHeight = kGlyphSize;
-    state.toolBar = os().createToolBar(params);
+    state.toolBar = windows().createToolBar(params);
 }
 
 void suspendPlayback() {
@@ -172,11 +172,11 @@ void configFilePath(char (&buffer)[260]) {
 }
 
 std::int32_t playWavFile(const char* path, std::uint32_t flags) {
-    if (!os().fileExists(path)) {
+    if (!files().fileExists(path)) {
         setFailure(Failure::MissingItem, path);
         quitPlayer();
     }
-    return os().sndPlaySound(path, flags);
+    return sound().sndPlaySound(path, flags);
 }
 
 void acceptHandOver(const char* text) {
