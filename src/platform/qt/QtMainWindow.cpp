@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -21,15 +22,16 @@ namespace ostrel::platform::qt {
 
 namespace {
 
-// The menu bar of the window class's menu: one flat row of commands.
+// The menu bar of the window class's menu: one flat row of commands, each
+// with a letter of its own for Alt (the desktop's habit: five start with S).
 struct MenuItem {
     const char* label;
     int id;
 };
 constexpr MenuItem kMenuItems[] = {
-    {"Open", IDM_OPEN},   {"Start", IDM_START},   {"Pause", IDM_PAUSE},
-    {"Stop", IDM_STOP},   {"Stream", IDM_STREAM}, {"Save", IDM_SAVE},
-    {"About", IDM_ABOUT}, {"Site", IDM_SITE},     {"Exit", IDM_EXIT},
+    {"&Open", IDM_OPEN},   {"&Start", IDM_START},   {"&Pause", IDM_PAUSE},
+    {"S&top", IDM_STOP},   {"St&ream", IDM_STREAM}, {"Sa&ve", IDM_SAVE},
+    {"&About", IDM_ABOUT}, {"S&ite", IDM_SITE},     {"E&xit", IDM_EXIT},
 };
 
 }  // namespace
@@ -110,6 +112,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // F10 is a system key: it takes the keyboard to the menu bar.
+    if (event->key() == Qt::Key_F10 && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        enterMenuBar();
+        event->accept();
+        return;
+    }
     std::uint32_t key = virtualKeyFor(event->key());
     // Keys with Alt are system keys, which the window's key handling never
     // sees.
@@ -119,6 +127,48 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void MainWindow::enterMenuBar() {
+    if (!menuBar_ || !menuBar_->isVisible() || menuBar_->actions().isEmpty()) return;
+    menuBar_->installEventFilter(this);
+    menuBar_->setActiveAction(menuBar_->actions().constFirst());
+    menuBar_->setFocus(Qt::MenuBarFocusReason);
+}
+
+void MainWindow::leaveMenuBar() {
+    menuBar_->removeEventFilter(this);
+    menuBar_->setActiveAction(nullptr);
+    if (menuBar_->hasFocus()) client_->setFocus(Qt::MenuBarFocusReason);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The menu bar moves its light with Left and Right itself; choosing and
+    // leaving give the keyboard back to the client area.
+    if (watched != menuBar_) return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::FocusOut) {
+        leaveMenuBar();
+    } else if (event->type() == QEvent::KeyPress) {
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+            case Qt::Key_Space:
+            case Qt::Key_Up:
+            case Qt::Key_Down: {
+                QAction* chosen = menuBar_->activeAction();
+                leaveMenuBar();
+                if (chosen) chosen->trigger();
+                return true;
+            }
+            case Qt::Key_Escape:
+            case Qt::Key_F10:
+                leaveMenuBar();
+                return true;
+            default:
+                break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {

@@ -27,12 +27,17 @@ protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void fitFrame();
+    // F10: the keyboard on the menu bar, its first command lit, until a
+    // command is chosen or Escape (or F10) leaves.
+    void enterMenuBar();
+    void leaveMenuBar();
 
     WindowSystem& system_;
     QMenuBar* menuBar_ = nullptr;
