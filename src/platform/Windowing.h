@@ -1,7 +1,9 @@
 // The window system as the player uses it: its one main window, the message
 // queue and loop, the tool bar, the modal dialogs and message box, the files
 // dropped on the window, and the hand-over to a player already running.
-// Coordinates are screen pixels, whatever scale the desktop draws at.
+// A window's place and size (createWindow, getWindowRect) and a dialog's
+// place are screen pixels, whatever scale the desktop draws at; the client
+// area is measured in the units its drawing uses.
 //
 // Every call runs on the one user-interface thread.
 #pragma once

@@ -29,11 +29,15 @@ case_config_escape_writes_defaults() {
 # A configuration of the maker's, with lines the reader ignores or takes
 # differently from how they look: the window opens where it says; moved and
 # resized by the test, the window's new placement is what Escape writes,
-# with every setting in the fixed layout.
+# with every setting in the fixed layout; also with Qt drawing at twice the
+# scale, where the place and size stay screen pixels.
 case_config_escape_writes_placement() {
+    placement 1 && placement 2
+}
+placement() {
     local status
-    player_prepare custom "${HAND_WRITTEN_CONFIG[@]}" || fail "cannot prepare the player" || return
-    player_launch "$MEDIA/clip-mjpeg.avi" -e 5
+    player_prepare "custom-$1" "${HAND_WRITTEN_CONFIG[@]}" || fail "cannot prepare the player" || return
+    QT_SCALE_FACTOR=$1 player_launch "$MEDIA/clip-mjpeg.avi" -e 5
     wait_window || fail "no player window" || return
     [ "$WIN_X $WIN_Y $WIN_W $WIN_H" = "150 120 500 400" ] ||
         fail "the window sits at $WIN_X,$WIN_Y ${WIN_W}x$WIN_H, not at 150,120 500x400" || return
