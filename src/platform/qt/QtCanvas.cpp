@@ -185,27 +185,30 @@ void ClientArea::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
 }
 
+namespace {
+// A screen rectangle (null: the whole area) in the client area's coordinates.
+QRect onClient(const ClientArea* client, const Rect* area) {
+    if (!area) return client->rect();
+    return QRect(client->mapFromGlobal(QPoint(area->left, area->top)),
+                 QSize(area->right - area->left, area->bottom - area->top));
+}
+}  // namespace
+
 void WindowSystem::fillScreen(const Rect* area, std::uint32_t colour) {
     MainWindow* window = mainWindow();
     if (!window) return;
     ClientArea* client = window->client();
-    QRect target = area ? QRect(client->mapFromGlobal(QPoint(area->left, area->top)),
-                                QSize(area->right - area->left, area->bottom - area->top))
-                        : client->rect();
-    client->fill(target, qRgb((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF));
+    client->fill(onClient(client, area),
+                 qRgb((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF));
 }
 
 void WindowSystem::blitScreen(const Rect* area, std::shared_ptr<const QImage> source,
                               const Rect* sourceRect) {
     MainWindow* window = mainWindow();
-    if (!window) return;
+    if (!window || !source) return;
     ClientArea* client = window->client();
-    QRect target = area ? QRect(client->mapFromGlobal(QPoint(area->left, area->top)),
-                                QSize(area->right - area->left, area->bottom - area->top))
-                        : client->rect();
-    if (!source) return;
     QRect from = sourceRect ? toQRect(*sourceRect) : source->rect();
-    client->blit(target, std::move(source), from);
+    client->blit(onClient(client, area), std::move(source), from);
 }
 
 }  // namespace ostrel::platform::qt
