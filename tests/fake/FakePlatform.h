@@ -103,7 +103,6 @@ private:
     std::vector<std::string>& log_;
 };
 
-// One object that is all four concepts of the seam.
 class FakePlatform : public Windowing, public Files, public Sound, public Media {
 public:
     FakePlatform();

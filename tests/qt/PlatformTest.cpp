@@ -155,9 +155,8 @@ TEST_F(PlatformTest, DisplayObjectsDescribeTheScreenIn32BitRgb) {
     ASSERT_EQ(platform.media().createDirectDrawFactory(factory), kOk);
     std::unique_ptr<DirectDraw> directDraw;
     EXPECT_EQ(factory->createDirectDraw(nullptr, 0x11, directDraw), kFail);
-    ASSERT_EQ(
-        factory->createDirectDraw(platform.windows().getDesktopWindow(), kDdsclNormal, directDraw),
-        kOk);
+    ASSERT_EQ(factory->createDirectDraw(WindowSystem::desktopHandle(), kDdsclNormal, directDraw),
+              kOk);
 
     SurfaceDesc desc;
     desc.flags = kDdsdCaps;

@@ -124,21 +124,19 @@ TEST_F(SingleInstanceTest, HandOverIsOneRequestTheRunningPlayerTakesForItsWindow
 
     second.createMutex("OSTREL", exists);
     ASSERT_TRUE(exists);
-    bool listens = false, wrongTitle = true, raised = false, cut = false, handed = false;
     // Exactly the bytes sent, terminator included (or not), arrive.
     const char text[] = "\"/media/a clip.avi\" -s 5";
+    const CopyData abc{0, 3, "abcdef"}, clip{9, sizeof text, text};
+    std::vector<bool> answers;
     asSecondStart([&] {
-        listens = second.connectToRunning();
-        wrongTitle = second.handOver(" ostrelwin", " ostrel v2.02", true, nullptr);
-        raised = second.handOver(" ostrelwin", " ostrel v2.03", true, nullptr);
-        CopyData abc{0, 3, "abcdef"};
-        cut = second.handOver(" ostrelwin", " ostrel v2.03", false, &abc);
-        CopyData clip{9, sizeof text, text};
-        handed = second.handOver(" ostrelwin", " ostrel v2.03", true, &clip);
+        answers = {second.connectToRunning(),
+                   second.handOver(" ostrelwin", " ostrel v2.02", true, nullptr),
+                   second.handOver(" ostrelwin", " ostrel v2.03", true, nullptr),
+                   second.handOver(" ostrelwin", " ostrel v2.03", false, &abc),
+                   second.handOver(" ostrelwin", " ostrel v2.03", true, &clip)};
     });
-    EXPECT_TRUE(listens);
-    EXPECT_FALSE(wrongTitle);
-    EXPECT_TRUE(raised && cut && handed);
+    // The window asked for by another title is not this player's.
+    EXPECT_EQ(answers, (std::vector<bool>{true, false, true, true, true}));
     ASSERT_EQ(received.size(), 3u);
     EXPECT_TRUE(received[0].raise);
     EXPECT_FALSE(received[0].hasText);
@@ -157,7 +155,7 @@ TEST_F(SingleInstanceTest, NobodyListeningMeansNoWindow) {
     ASSERT_TRUE(exists);
     // The running player has no window yet (or plays a lone sound).
     EXPECT_FALSE(second.connectToRunning());
-    CopyData a{0, 2, "a"};
+    const CopyData a{0, 2, "a"};
     EXPECT_FALSE(second.handOver(" ostrelwin", " ostrel v2.03", true, &a));
 }
 

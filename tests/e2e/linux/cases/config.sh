@@ -26,11 +26,10 @@ case_config_escape_writes_defaults() {
     [ -z "$left" ] || fail "files left beside the configuration: $left"
 }
 
-# A configuration of the maker's, with lines the reader ignores or takes
-# differently from how they look: the window opens where it says; moved and
-# resized by the test, the window's new placement is what Escape writes,
-# with every setting in the fixed layout; also with Qt drawing at twice the
-# scale, where the place and size stay screen pixels.
+# A configuration of the maker's, with lines the reader ignores or takes differently from how
+# they look: the window opens where it says; moved and resized by the test, the window's new
+# placement is what Escape writes, with every setting in the fixed layout; also with Qt drawing
+# at twice the scale, where the place and size stay screen pixels.
 case_config_escape_writes_placement() {
     placement 1 && placement 2
 }
@@ -101,9 +100,8 @@ case_config_save_keeps_playing() {
     [ "$status" = 0 ] || fail "exit status $status after Escape"
 }
 
-# A lone sound plays for its length (2 s) without any window, then the
-# configuration is written and the player ends with 0; also on a display
-# that cannot be opened.
+# A lone sound plays for its length (2 s) without any window, also on a display that cannot be
+# opened; then the configuration is written and the player ends with 0.
 case_lone_wav_plays_without_window() {
     lone_wav "$DISPLAY" && lone_wav :99
 }

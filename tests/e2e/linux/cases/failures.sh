@@ -36,8 +36,7 @@ case_missing_item_exits_1() {
         fail "the relative path is not named in full: $(cat "$PLAYER_DIR/stderr")"
 }
 
-# Frame numbers of 0 and options without their number are refused; so is a
-# clip on a display that cannot be opened (a server that is gone).
+# Frame numbers of 0, options without their number, a display that is gone are refused.
 case_bad_option_exits_1() {
     refused_start "-e" "$MEDIA/clip-mjpeg.avi" -e 0 &&
         refused_start "-s" "$MEDIA/clip-mjpeg.avi" -s 0 &&
