@@ -8,7 +8,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cerrno>
