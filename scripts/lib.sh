@@ -25,8 +25,10 @@ ensure_packages() {
         --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Packages of the core build and its unit tests.
-CORE_PACKAGES=(g++ cmake ninja-build libgtest-dev googletest clang libclang-rt-14-dev)
+# Packages of the core build; the unit tests, the sanitizer build and the fuzz targets add
+# theirs.
+BUILD_PACKAGES=(g++ cmake ninja-build)
+CORE_PACKAGES=("${BUILD_PACKAGES[@]}" libgtest-dev googletest clang libclang-rt-14-dev)
 
 # Packages of the Windows build, scripts/run --windows and the Wine end-to-end tests:
 # the cross compiler; Wine with what its recommends bring that the player uses (fonts, X
@@ -39,11 +41,15 @@ WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 li
     gstreamer1.0-plugins-bad gstreamer1.0-libav xvfb xauth x11-apps ffmpeg pulseaudio
     pulseaudio-utils python3 procps)
 
-# Packages of the Linux build (Qt 6, FFmpeg's libraries, PulseAudio's client library),
-# scripts/run and its tests.
+# Packages of the Linux build (Qt 6, FFmpeg's libraries, PulseAudio's client library) and of
+# scripts/run without a display (a virtual screen and its screenshot).
 LINUX_PACKAGES=(qt6-base-dev libgl-dev libavformat-dev libavcodec-dev libswscale-dev
-    libswresample-dev libavutil-dev libpulse-dev xvfb xauth xdotool x11-apps x11-utils imagemagick
-    ffmpeg python3 python3-numpy python3-xlib time passwd util-linux)
+    libswresample-dev libavutil-dev libpulse-dev xvfb xauth x11-apps imagemagick)
+
+# What the Linux tests add: window and input tools, clip making, the screen checks, CPU
+# timing, a second user for the hand-over refusal.
+LINUX_TEST_PACKAGES=(xdotool x11-utils ffmpeg python3 python3-numpy python3-xlib time passwd
+    util-linux)
 
 # Packages of scripts/package and the portable folder's test: Debian's tools that pack the
 # .deb and make the clean root, and what FFmpeg's build from Debian's source package needs.

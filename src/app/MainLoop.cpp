@@ -8,10 +8,10 @@ namespace ostrel {
 
 int runMainLoop() {
     for (;;) {
-        if (os().peekMessage()) {
+        if (windows().peekMessage()) {
             platform::Message message;
-            if (os().getMessage(message) == 0) return static_cast<int>(message.wParam);
-            os().translateAndDispatch(message);
+            if (windows().getMessage(message) == 0) return static_cast<int>(message.wParam);
+            windows().translateAndDispatch(message);
         } else if (state.haveInput && state.playing) {
             // Never blocks here beyond the sample update, so the pace of
             // playback is that of the stream. A frame that cannot be shown
@@ -20,7 +20,7 @@ int runMainLoop() {
         } else {
             // Nothing to play: sleep until a message arrives instead of
             // asking again and again.
-            os().waitMessage();
+            windows().waitMessage();
         }
     }
 }

@@ -42,7 +42,7 @@ void quitPlayer() {
     releaseMediaStream();
     releaseVideoSurface();
     restoreVolume();
-    os().coUninitialize();
+    media().coUninitialize();
 }
 
 const char* failureText() {

@@ -29,16 +29,16 @@ constexpr const char* kMutexName = "OSTREL";
 // command line, text and terminator. Without its window (it is still
 // starting, or plays a lone sound) there is no one to tell.
 void handOver(MutexHandle mutex, const char* commandLine) {
-    if (mutex) os().closeHandle(mutex);
-    WindowHandle running = os().findWindow(kWindowClassName, kWindowTitle);
+    if (mutex) files().closeHandle(mutex);
+    WindowHandle running = windows().findWindow(kWindowClassName, kWindowTitle);
     if (!running) return;
-    os().setForegroundWindow(running);
+    windows().setForegroundWindow(running);
     if (commandLine[0] == '\0') return;
     CopyData data;
     data.tag = 0;
     data.size = static_cast<std::uint32_t>(std::strlen(commandLine) + 1);
     data.data = commandLine;
-    os().sendCopyData(running, data);
+    windows().sendCopyData(running, data);
 }
 
 // exeDir is the executable's folder with its separator. A path that does
@@ -46,7 +46,7 @@ void handOver(MutexHandle mutex, const char* commandLine) {
 // another folder and another configuration file.
 bool findExeDir(char (&configPath)[kPathSize]) {
     char modulePath[kPathSize] = {};
-    std::uint32_t length = os().getModuleFileName(modulePath, kPathSize);
+    std::uint32_t length = files().getModuleFileName(modulePath, kPathSize);
     if (length >= kPathSize) {
         setFailure(Failure::ConfigUnreadable, "the player's own path is too long");
         return false;
@@ -100,16 +100,16 @@ int runPlayer(InstanceHandle instance, const char* commandLine) {
     windowClass.style = kCsHRedraw | kCsVRedraw;
     windowClass.windowProc = mainWindowProc;
     windowClass.instance = instance;
-    windowClass.icon = os().loadIcon(instance, IDI_OSTREL);
-    windowClass.smallIcon = os().loadIcon(instance, IDI_OSTREL);
-    state.arrowCursor = os().loadArrowCursor();
+    windowClass.icon = windows().loadIcon(instance, IDI_OSTREL);
+    windowClass.smallIcon = windows().loadIcon(instance, IDI_OSTREL);
+    state.arrowCursor = windows().loadArrowCursor();
     windowClass.cursor = state.arrowCursor;
     windowClass.blackBackground = true;
     windowClass.className = kWindowClassName;
 
     // The first player keeps the mutex for as long as its process lives.
     bool alreadyRunning = false;
-    MutexHandle mutex = os().createMutex(kMutexName, alreadyRunning);
+    MutexHandle mutex = files().createMutex(kMutexName, alreadyRunning);
     if (alreadyRunning) {
         handOver(mutex, commandLine);
         return 0;
@@ -119,13 +119,13 @@ int runPlayer(InstanceHandle instance, const char* commandLine) {
     if (!findExeDir(configPath)) return exitCodeFor(0);
     setDefaultTexts();
 
-    if (os().fileExists(configPath) && readConfiguration(configPath) == 0) {
+    if (files().fileExists(configPath) && readConfiguration(configPath) == 0) {
         setFailure(Failure::ConfigUnreadable, configPath);
         return exitCodeFor(0);
     }
 
     windowClass.menuResource = IDM_MAIN;
-    os().registerClass(windowClass);
+    windows().registerClass(windowClass);
 
     if (parseCommandLine(commandLine) == 0) {
         setFailure(Failure::BadCommandLine, commandLine);
@@ -144,8 +144,8 @@ int runPlayer(InstanceHandle instance, const char* commandLine) {
     // The window is shown and sized while it is made; that size message
     // makes the tool bar while menuBarMode still holds the configured mode.
     state.mainWindow =
-        os().createWindow(exStyle, kWindowClassName, kWindowTitle, style, state.windowX,
-                          state.windowY, state.windowWidth, state.windowHeight, instance);
+        windows().createWindow(exStyle, kWindowClassName, kWindowTitle, style, state.windowX,
+                               state.windowY, state.windowWidth, state.windowHeight, instance);
     if (!state.mainWindow) {
         setFailure(Failure::NoWindow, "");
         return exitCodeFor(0);
@@ -155,8 +155,8 @@ int runPlayer(InstanceHandle instance, const char* commandLine) {
 
     // From here on the menu bar reads as text for the rest of the run.
     state.menuBarMode = kMenuText;
-    os().showWindow(state.mainWindow, kSwShowNormal);
-    os().updateWindow(state.mainWindow);
+    windows().showWindow(state.mainWindow, kSwShowNormal);
+    windows().updateWindow(state.mainWindow);
 
     // Without a volume to give back the run cannot end in order; the process
     // end reclaims what was made.

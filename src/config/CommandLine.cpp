@@ -56,7 +56,7 @@ PathOutcome applyPath(const char* token) {
     char* slot = state.playlist[state.currentItem];
     copyText(slot, kPathSize, full.get());
     state.haveInput = 1;
-    if (!os().fileExists(slot)) {
+    if (!files().fileExists(slot)) {
         setFailure(Failure::MissingItem, slot);
         return PathOutcome::Missing;
     }

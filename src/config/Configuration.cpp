@@ -128,7 +128,7 @@ bool addConfiguredItem(const char* value) {
     char* slot = state.playlist[state.itemCount];
     copyText(slot, kPathSize, full.get());
     state.haveInput = 1;
-    if (!os().fileExists(slot)) {
+    if (!files().fileExists(slot)) {
         state.itemCount = 0;
         setFailure(Failure::ConfigMissingItem, slot);
         return false;
@@ -215,10 +215,10 @@ bool applyLine(char* line) {
 // The outer rectangle of the live main window gives the placement to save;
 // only edges and sizes greater than 0 are taken.
 void capturePlacement() {
-    platform::WindowHandle window = os().findWindow(kWindowClassName, kWindowTitle);
+    platform::WindowHandle window = windows().findWindow(kWindowClassName, kWindowTitle);
     if (!window) return;
     platform::Rect rect;
-    if (!os().getWindowRect(window, rect)) return;
+    if (!windows().getWindowRect(window, rect)) return;
     auto size = [](std::int32_t from, std::int32_t to) {
         std::int64_t extent = std::int64_t{to} - from;
         return static_cast<std::int32_t>(extent > INT32_MAX ? INT32_MAX : extent);
@@ -303,11 +303,11 @@ bool isWavPath(const char* path) {
 }
 
 FullPathResult resolveFullPath(const char* path, std::unique_ptr<char[]>& full) {
-    std::uint32_t needed = os().getFullPathName(path, 0, nullptr);
+    std::uint32_t needed = files().getFullPathName(path, 0, nullptr);
     if (needed == 0) return FullPathResult::Failed;
     full.reset(new (std::nothrow) char[needed]);
     if (!full) return FullPathResult::NoMemory;
-    std::uint32_t length = os().getFullPathName(path, needed, full.get());
+    std::uint32_t length = files().getFullPathName(path, needed, full.get());
     if (length == 0 || length >= needed) {
         full.reset();
         return FullPathResult::Failed;
@@ -347,7 +347,7 @@ void configFilePath(char (&buffer)[kPathSize]) {
 
 void writeConfiguration(const char* path) {
     if (state.readOnly) return;
-    platform::LocalTime now = os().localTime();
+    platform::LocalTime now = files().localTime();
 
     // The new file is written whole beside the old one, then renamed over
     // it: an interrupted or failed write leaves the old file as it was.
@@ -355,17 +355,17 @@ void writeConfiguration(const char* path) {
     if (!copyText(temporary, path) || !appendText(temporary, ".new")) return;
     std::FILE* file = std::fopen(temporary, "wb");
     if (!file) {
-        os().configurationNotWritten(path, errno);
+        files().configurationNotWritten(path, errno);
         return;
     }
 
     if (!state.fullScreen) capturePlacement();
     bool written = writeLayout(file, now);
     written = std::fclose(file) == 0 && written;
-    if (written && os().replaceFile(temporary, path)) return;
+    if (written && files().replaceFile(temporary, path)) return;
     const int error = errno;
     std::remove(temporary);
-    os().configurationNotWritten(path, error);
+    files().configurationNotWritten(path, error);
 }
 
 }  // namespace ostrel

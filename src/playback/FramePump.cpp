@@ -19,7 +19,7 @@ using platform::Status;
 using platform::StreamState;
 
 void hidePointer() {
-    os().setCursor(nullptr);
+    windows().setCursor(nullptr);
 }
 
 void stopStream() {

@@ -31,7 +31,7 @@ int setupFailed() {
 }  // namespace
 
 Status openMediaFile(const char* path) {
-    if (!os().fileExists(path)) {
+    if (!files().fileExists(path)) {
         setFailure(Failure::MissingItem, path);
         return kFail;
     }
@@ -39,7 +39,7 @@ Status openMediaFile(const char* path) {
     // Until the file is open the stream is only this call's; on any failure
     // it is released here.
     std::unique_ptr<platform::MultiMediaStream> stream;
-    if (failed(os().createMultiMediaStream(stream))) return itemFailed(path);
+    if (failed(media().createMultiMediaStream(stream))) return itemFailed(path);
     if (failed(stream->initialize(platform::kStreamTypeRead, 0))) return itemFailed(path);
     if (failed(stream->addMediaStream(state.directDraw.get(), MediaPurpose::PrimaryVideo, 0)))
         return itemFailed(path);
@@ -49,8 +49,8 @@ Status openMediaFile(const char* path) {
     if (failed(stream->openFile(path, 0))) {
         // The one message the player ever shows: the file exists but
         // nothing on this machine can decode it.
-        os().messageBox(nullptr, "Codec is not available ...", "Codec problem",
-                        platform::kMbOkIconExclamation);
+        windows().messageBox(nullptr, "Codec is not available ...", "Codec problem",
+                             platform::kMbOkIconExclamation);
         return itemFailed(path);
     }
     state.multiMediaStream = std::move(stream);

@@ -38,9 +38,9 @@ namespace {
 // recorded as the failure and the call still follows, as it always has.
 // False when the file was missing; `result` is the sound call's.
 bool playFile(const char* path, std::uint32_t flags, std::int32_t& result) {
-    bool present = os().fileExists(path);
+    bool present = files().fileExists(path);
     if (!present) setFailure(Failure::MissingItem, path);
-    result = os().sndPlaySound(path, flags);
+    result = sound().sndPlaySound(path, flags);
     return present;
 }
 

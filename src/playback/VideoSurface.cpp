@@ -19,11 +19,11 @@ Status surfaceFailed(const char* step) {
 Status createVideoSurface() {
     // The one start of the component library; quitPlayer shuts it down.
     // A library already started on this thread is as good as a new one.
-    os().coInitialize();
+    media().coInitialize();
 
-    if (failed(os().createDirectDrawFactory(state.directDrawFactory)))
+    if (failed(media().createDirectDrawFactory(state.directDrawFactory)))
         return surfaceFailed("no DirectDraw factory");
-    if (failed(state.directDrawFactory->createDirectDraw(os().getDesktopWindow(),
+    if (failed(state.directDrawFactory->createDirectDraw(windows().getDesktopWindow(),
                                                          platform::kDdsclNormal, state.directDraw)))
         return surfaceFailed("no DirectDraw object");
 
@@ -62,11 +62,11 @@ Status createVideoSurface() {
 
 Rect videoArea() {
     Rect client;
-    os().getClientRect(state.mainWindow, client);
+    windows().getClientRect(state.mainWindow, client);
     Point topLeft{client.left, client.top};
-    os().clientToScreen(state.mainWindow, topLeft);
+    windows().clientToScreen(state.mainWindow, topLeft);
     Point bottomRight{client.right, client.bottom};
-    os().clientToScreen(state.mainWindow, bottomRight);
+    windows().clientToScreen(state.mainWindow, bottomRight);
     return Rect{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
 }
 

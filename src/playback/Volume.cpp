@@ -26,7 +26,7 @@ constexpr std::uint32_t kBandWidth = 0x22222222;
 constexpr std::int32_t kPositionPerLevel = 1250;  // 0.125 of the bar's 10000
 
 platform::MmResult openWaveOut() {
-    return os().waveOutOpen(state.probeFormat, state.waveOut);
+    return sound().waveOutOpen(state.probeFormat, state.waveOut);
 }
 
 void closeWaveOut() {

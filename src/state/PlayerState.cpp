@@ -6,18 +6,6 @@ namespace ostrel {
 
 PlayerState state;
 
-namespace {
-platform::Platform* installed = nullptr;
-}
-
-platform::Platform& os() {
-    return *installed;
-}
-
-void installPlatform(platform::Platform* platform) {
-    installed = platform;
-}
-
 void setFailure(Failure failure, const char* detail) {
     if (state.failure != Failure::None) return;
     state.failure = failure;
@@ -36,7 +24,7 @@ int exitCodeFor(int loopResult) {
 void requestEnd() {
     if (state.endRequested) return;
     state.endRequested = true;
-    os().postQuitMessage(exitCodeFor(0));
+    windows().postQuitMessage(exitCodeFor(0));
 }
 
 }  // namespace ostrel

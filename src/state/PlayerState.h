@@ -143,11 +143,6 @@ struct PlayerState {
 // The one instance, shared by every part of the player.
 extern PlayerState state;
 
-// The platform the player runs on; installed by the entry point (or a test)
-// before anything else runs.
-platform::Platform& os();
-void installPlatform(platform::Platform* platform);
-
 // Records why the run is ending (the first cause wins). Recording ends
 // nothing by itself: the caller reports the failure upward.
 void setFailure(Failure failure, const char* detail);

@@ -91,7 +91,7 @@ void pauseCommand(WindowHandle) {
 }
 
 void stopCommand(WindowHandle) {
-    os().sndPlaySound(nullptr, 0);
+    sound().sndPlaySound(nullptr, 0);
     if (state.haveInput != 0) {
         state.currentItem = 0;
         state.itemCount = 0;
@@ -115,7 +115,7 @@ void streamCommand(WindowHandle window) {
         state.playing = 0;
         state.paused = 1;
     }
-    os().dialogBox(state.instance, "SET_DLG", window, settingsDialogProc);
+    windows().dialogBox(state.instance, "SET_DLG", window, settingsDialogProc);
     // A hand-over rejected while the dialog was open has ended the run.
     if (state.endRequested) return;
     // Item number 0 names no item (the list may be empty after an Open);
@@ -153,7 +153,7 @@ void saveCommand(WindowHandle) {
 
 void aboutCommand(WindowHandle window) {
     if (state.paused == 0 && state.haveInput != 0) suspendPlayback();
-    os().dialogBox(state.instance, "ABOUT_DLG", window, aboutDialogProc);
+    windows().dialogBox(state.instance, "ABOUT_DLG", window, aboutDialogProc);
     // A hand-over rejected while the dialog was open has ended the run.
     if (state.endRequested) return;
     if (state.paused != 0)
@@ -163,20 +163,20 @@ void aboutCommand(WindowHandle window) {
 }
 
 void siteCommand(WindowHandle) {
-    if (os().inetIsOffline() != 0) return;
+    if (files().inetIsOffline() != 0) return;
     if (std::strcmp(state.authorSite, "none") == 0) return;
-    WindowHandle owner = os().getParent(state.mainWindow);
+    WindowHandle owner = windows().getParent(state.mainWindow);
     if (!owner) owner = state.mainWindow;
     // An address that does not fit behind the prefix is not opened cut short.
     char url[sizeof state.urlBuffer];
     copyText(url, "http://");
     if (!appendText(url, state.authorSite)) return;
     copyText(state.urlBuffer, url);
-    os().openUrl(owner, state.urlBuffer);
+    files().openUrl(owner, state.urlBuffer);
 }
 
 void exitCommand(WindowHandle) {
-    os().sendMessage(state.mainWindow, kWmDestroy, 0, 0);
+    windows().sendMessage(state.mainWindow, kWmDestroy, 0, 0);
 }
 
 }  // namespace
@@ -190,7 +190,7 @@ std::int32_t chooseMediaFile(char (&buffer)[260]) {
     request.file = buffer;
     request.maxFile = sizeof buffer;
     request.flags = kOpenFlags;
-    std::int32_t chosen = os().getOpenFileName(request);
+    std::int32_t chosen = windows().getOpenFileName(request);
     buffer[sizeof buffer - 1] = '\0';
     return chosen;
 }

@@ -25,10 +25,10 @@ constexpr const char* kIntroSound = OSTREL_RESOURCE_NAME(IDW_INTRO);
 // Puts the dialog's top-left corner so that a dialog of width x height sits
 // in the middle of the player's window; stays put when the window is gone.
 void centreOnMainWindow(DialogView& dialog, int width, int height) {
-    WindowHandle main = os().findWindow(kWindowClassName, kWindowTitle);
+    WindowHandle main = windows().findWindow(kWindowClassName, kWindowTitle);
     if (!main) return;
     Rect outer;
-    if (!os().getWindowRect(main, outer)) return;
+    if (!windows().getWindowRect(main, outer)) return;
     // Integer division truncates toward zero, also for a window smaller
     // than the dialog.
     int x = outer.left + (outer.right - outer.left - width) / 2;
@@ -143,7 +143,7 @@ bool aboutDialogProc(DialogView& dialog, std::uint32_t message, WParam wParam, L
             dialog.setItemText(IDC_VERSION, state.versionText);
             centreOnMainWindow(dialog, kCentringWidth, kAboutCentringHeight);
             // The intro plays on by itself; closing the dialog does not cut it.
-            if (state.soundOn != 0) os().playSound(kIntroSound, kSndResource | kSndAsync);
+            if (state.soundOn != 0) sound().playSound(kIntroSound, kSndResource | kSndAsync);
             return true;
         case kWmCommand:
             if (low16(wParam) != IDOK) return false;

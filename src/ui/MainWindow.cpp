@@ -91,10 +91,10 @@ void onCopyData(LParam lParam) {
 void onDropFiles(WParam wParam) {
     auto drop = reinterpret_cast<DropHandle>(wParam);
     char path[kDropBufferSize] = {};
-    os().dragQueryFile(drop, 0, path, kDropBufferSize);
+    windows().dragQueryFile(drop, 0, path, kDropBufferSize);
     path[kDropBufferSize - 1] = '\0';
     acceptHandOver(path);
-    os().dragFinish(drop);
+    windows().dragFinish(drop);
 }
 
 }  // namespace
@@ -120,7 +120,7 @@ LResult mainWindowProc(WindowHandle window, std::uint32_t message, WParam wParam
             return 0;
         case kWmKeyDown:
             // Escape closes the window, which ends the player; other keys do nothing.
-            if (wParam == kVkEscape) os().postMessage(window, kWmClose, 0, 0);
+            if (wParam == kVkEscape) windows().postMessage(window, kWmClose, 0, 0);
             return 0;
         case kWmCommand:
             runCommand(window, wParam);
@@ -131,7 +131,7 @@ LResult mainWindowProc(WindowHandle window, std::uint32_t message, WParam wParam
             onDropFiles(wParam);
             return 0;
         default:
-            return os().defWindowProc(window, message, wParam, lParam);
+            return windows().defWindowProc(window, message, wParam, lParam);
     }
 }
 
@@ -149,7 +149,7 @@ void createToolBar(WindowHandle parent) {
     params.buttonHeight = kGlyphSize;
     params.imageWidth = kGlyphSize;
     params.imageHeight = kGlyphSize;
-    state.toolBar = os().createToolBar(params);
+    state.toolBar = windows().createToolBar(params);
 }
 
 }  // namespace ostrel

@@ -103,7 +103,7 @@ private:
     std::vector<std::string>& log_;
 };
 
-class FakePlatform : public Platform {
+class FakePlatform : public Windowing, public Files, public Sound, public Media {
 public:
     FakePlatform();
     ~FakePlatform() override;
@@ -301,11 +301,11 @@ private:
 struct FakeFixtureState {
     FakeFixtureState() {
         state = PlayerState{};
-        installPlatform(&fake);
+        installPlatform({&fake, &fake, &fake, &fake});
     }
     ~FakeFixtureState() {
         state = PlayerState{};
-        installPlatform(nullptr);
+        installPlatform({});
     }
     FakePlatform fake;
 };

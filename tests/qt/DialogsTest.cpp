@@ -51,7 +51,7 @@ bool recordingSettingsProc(DialogView& dialog, std::uint32_t message, WParam wPa
 class DialogsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        installPlatform(&platform);
+        installPlatform(platform.seam());
         scrolls().clear();
         commands().clear();
         state.trackPos = 0;
@@ -64,7 +64,7 @@ protected:
         state.probeFormat = WaveFormat{kWaveFormatPcm, 2, 44100, 88200, 2, 8, 0};
         media::setOutputVolume(0xFFFFFFFFu);
     }
-    void TearDown() override { installPlatform(nullptr); }
+    void TearDown() override { installPlatform({}); }
 
     std::unique_ptr<DialogWindow> settings() {
         auto dialog = buildDialog("SET_DLG", nullptr, &recordingSettingsProc, {});
@@ -234,7 +234,7 @@ TEST_F(DialogsTest, EscapeAndTheCloseBoxAskWithCancelAndTheDialogStays) {
 }
 
 TEST_F(DialogsTest, RunEndsWithOkAndAnswersTheResult) {
-    WindowSystem& windows = platform.windowSystem();
+    WindowSystem& windows = platform.windows();
     auto dialog = buildDialog("SET_DLG", nullptr, &recordingSettingsProc, {});
     DialogWindow* raw = dialog.get();
     QTimer::singleShot(50, raw, [raw] {
@@ -247,7 +247,7 @@ TEST_F(DialogsTest, RunEndsWithOkAndAnswersTheResult) {
 }
 
 TEST_F(DialogsTest, QuitPostedDuringTheDialogEndsIt) {
-    WindowSystem& windows = platform.windowSystem();
+    WindowSystem& windows = platform.windows();
     auto dialog = buildDialog("ABOUT_DLG", nullptr, &aboutDialogProc, {});
     QTimer::singleShot(50, [&] { windows.postQuitMessage(0); });
     EXPECT_EQ(dialog->run(windows), 0);

@@ -37,39 +37,40 @@ protected:
 TEST_F(PlatformTest, FullPathNameResolvesAgainstTheCurrentFolder) {
     std::string expected = (folder / "clip one.avi").string();
     // Asking with no buffer gives the size needed, terminator included.
-    std::uint32_t needed = platform.getFullPathName("clip one.avi", 0, nullptr);
+    std::uint32_t needed = platform.files().getFullPathName("clip one.avi", 0, nullptr);
     EXPECT_EQ(needed, expected.size() + 1);
     std::vector<char> buffer(needed);
-    EXPECT_EQ(platform.getFullPathName("clip one.avi", needed, buffer.data()), expected.size());
+    EXPECT_EQ(platform.files().getFullPathName("clip one.avi", needed, buffer.data()),
+              expected.size());
     EXPECT_EQ(std::string(buffer.data()), expected);
     // One byte short is too small again.
-    EXPECT_EQ(platform.getFullPathName("clip one.avi", needed - 1, buffer.data()), needed);
-    EXPECT_EQ(platform.getFullPathName("", 10, buffer.data()), 0u);
+    EXPECT_EQ(platform.files().getFullPathName("clip one.avi", needed - 1, buffer.data()), needed);
+    EXPECT_EQ(platform.files().getFullPathName("", 10, buffer.data()), 0u);
 
     char small[64];
-    EXPECT_EQ(platform.getFullPathName("/a/./b/../c", sizeof small, small), 4u);
+    EXPECT_EQ(platform.files().getFullPathName("/a/./b/../c", sizeof small, small), 4u);
     EXPECT_STREQ(small, "/a/c");
 }
 
 TEST_F(PlatformTest, FileExistsForFilesAndFolders) {
     std::ofstream("present.wav") << "x";
-    EXPECT_TRUE(platform.fileExists("present.wav"));
-    EXPECT_TRUE(platform.fileExists(folder.c_str()));
-    EXPECT_FALSE(platform.fileExists("absent.wav"));
-    EXPECT_FALSE(platform.fileExists(""));
-    EXPECT_FALSE(platform.fileExists(nullptr));
+    EXPECT_TRUE(platform.files().fileExists("present.wav"));
+    EXPECT_TRUE(platform.files().fileExists(folder.c_str()));
+    EXPECT_FALSE(platform.files().fileExists("absent.wav"));
+    EXPECT_FALSE(platform.files().fileExists(""));
+    EXPECT_FALSE(platform.files().fileExists(nullptr));
 }
 
 TEST_F(PlatformTest, ModuleFileNameIsThisProgramAndIsCutToTheBuffer) {
     char path[4096];
-    std::uint32_t length = platform.getModuleFileName(path, sizeof path);
+    std::uint32_t length = platform.files().getModuleFileName(path, sizeof path);
     ASSERT_GT(length, 0u);
     EXPECT_EQ(std::strlen(path), length);
     EXPECT_EQ(fs::path(path).filename(), "ostrel_qt_tests");
     EXPECT_TRUE(fs::equivalent(path, "/proc/self/exe"));
 
     char cut[8];
-    EXPECT_EQ(platform.getModuleFileName(cut, sizeof cut), 8u);
+    EXPECT_EQ(platform.files().getModuleFileName(cut, sizeof cut), 8u);
     EXPECT_EQ(std::strlen(cut), 7u);
     EXPECT_EQ(std::string(cut), std::string(path, 7));
 }
@@ -77,17 +78,17 @@ TEST_F(PlatformTest, ModuleFileNameIsThisProgramAndIsCutToTheBuffer) {
 TEST_F(PlatformTest, ReplaceFileRenamesOverTheTarget) {
     std::ofstream("new.cfg") << "new";
     std::ofstream("ostrel.cfg") << "old";
-    EXPECT_TRUE(platform.replaceFile("new.cfg", "ostrel.cfg"));
+    EXPECT_TRUE(platform.files().replaceFile("new.cfg", "ostrel.cfg"));
     EXPECT_FALSE(fs::exists("new.cfg"));
     std::ifstream in("ostrel.cfg");
     std::string text;
     in >> text;
     EXPECT_EQ(text, "new");
-    EXPECT_FALSE(platform.replaceFile("missing.cfg", "ostrel.cfg"));
+    EXPECT_FALSE(platform.files().replaceFile("missing.cfg", "ostrel.cfg"));
 }
 
 TEST_F(PlatformTest, LocalTimeIsTheCalendarsFields) {
-    LocalTime now = platform.localTime();
+    LocalTime now = platform.files().localTime();
     EXPECT_GE(now.year, 2024);
     EXPECT_LT(now.month, 12);
     EXPECT_GE(now.day, 1);
@@ -99,7 +100,7 @@ TEST_F(PlatformTest, LocalTimeIsTheCalendarsFields) {
 TEST_F(PlatformTest, WaveOutputVolumeIsThePlayersOwnValue) {
     WaveFormat pcm{kWaveFormatPcm, 2, 44100, 88200, 2, 8, 0};
     std::unique_ptr<WaveOutDevice> device;
-    ASSERT_EQ(platform.waveOutOpen(pcm, device), kMmNoError);
+    ASSERT_EQ(platform.sound().waveOutOpen(pcm, device), kMmNoError);
     std::uint32_t volume = 0;
     device->setVolume(0xFFFFFFFFu);
     ASSERT_EQ(device->getVolume(volume), kMmNoError);
@@ -107,7 +108,7 @@ TEST_F(PlatformTest, WaveOutputVolumeIsThePlayersOwnValue) {
     device->setVolume(0x40004000u);
     device.reset();
     // Another opening reads what was written last.
-    ASSERT_EQ(platform.waveOutOpen(pcm, device), kMmNoError);
+    ASSERT_EQ(platform.sound().waveOutOpen(pcm, device), kMmNoError);
     device->getVolume(volume);
     EXPECT_EQ(volume, 0x40004000u);
     EXPECT_EQ(media::outputVolume(), 0x40004000u);
@@ -118,43 +119,43 @@ TEST_F(PlatformTest, WaveOutputCanBeMadeMissingForTests) {
     WaveFormat pcm{kWaveFormatPcm, 2, 44100, 88200, 2, 8, 0};
     std::unique_ptr<WaveOutDevice> device;
     setenv("OSTREL_NO_WAVE_DEVICE", "1", 1);
-    EXPECT_NE(platform.waveOutOpen(pcm, device), kMmNoError);
+    EXPECT_NE(platform.sound().waveOutOpen(pcm, device), kMmNoError);
     EXPECT_EQ(device, nullptr);
     unsetenv("OSTREL_NO_WAVE_DEVICE");
     WaveFormat notPcm = pcm;
     notPcm.formatTag = 3;
-    EXPECT_NE(platform.waveOutOpen(notPcm, device), kMmNoError);
+    EXPECT_NE(platform.sound().waveOutOpen(notPcm, device), kMmNoError);
 }
 
 TEST_F(PlatformTest, OfflineCanBeSetForTestsAndUnknownCountsAsOnline) {
     setenv("OSTREL_NETWORK", "offline", 1);
-    EXPECT_EQ(platform.inetIsOffline(), 1);
+    EXPECT_EQ(platform.files().inetIsOffline(), 1);
     setenv("OSTREL_NETWORK", "online", 1);
-    EXPECT_EQ(platform.inetIsOffline(), 0);
+    EXPECT_EQ(platform.files().inetIsOffline(), 0);
 }
 
 TEST_F(PlatformTest, SoundsThatCannotBePlayedAnswerFailure) {
-    EXPECT_EQ(platform.sndPlaySound("/no/such/sound.wav", kSndAsync), 0);
-    EXPECT_EQ(platform.sndPlaySound(nullptr, 0), 1);
-    EXPECT_EQ(platform.playSound("#130", kSndResource | kSndAsync), 0);
-    EXPECT_EQ(platform.playSound("#129", kSndAsync), 0);
+    EXPECT_EQ(platform.sound().sndPlaySound("/no/such/sound.wav", kSndAsync), 0);
+    EXPECT_EQ(platform.sound().sndPlaySound(nullptr, 0), 1);
+    EXPECT_EQ(platform.sound().playSound("#130", kSndResource | kSndAsync), 0);
+    EXPECT_EQ(platform.sound().playSound("#129", kSndAsync), 0);
 }
 
 TEST_F(PlatformTest, IntroSoundComesFromTheProgramsResources) {
     // Started in the background: the call answers at once, the sound plays on.
-    EXPECT_EQ(platform.playSound("#129", kSndResource | kSndAsync), 1);
-    EXPECT_EQ(platform.sndPlaySound(nullptr, 0), 1);
+    EXPECT_EQ(platform.sound().playSound("#129", kSndResource | kSndAsync), 1);
+    EXPECT_EQ(platform.sound().sndPlaySound(nullptr, 0), 1);
     // A second time uses the copy made the first time.
-    EXPECT_EQ(platform.playSound("#129", kSndResource | kSndAsync), 1);
-    EXPECT_EQ(platform.sndPlaySound(nullptr, 0), 1);
+    EXPECT_EQ(platform.sound().playSound("#129", kSndResource | kSndAsync), 1);
+    EXPECT_EQ(platform.sound().sndPlaySound(nullptr, 0), 1);
 }
 
 TEST_F(PlatformTest, DisplayObjectsDescribeTheScreenIn32BitRgb) {
     std::unique_ptr<DirectDrawFactory> factory;
-    ASSERT_EQ(platform.createDirectDrawFactory(factory), kOk);
+    ASSERT_EQ(platform.media().createDirectDrawFactory(factory), kOk);
     std::unique_ptr<DirectDraw> directDraw;
     EXPECT_EQ(factory->createDirectDraw(nullptr, 0x11, directDraw), kFail);
-    ASSERT_EQ(factory->createDirectDraw(platform.getDesktopWindow(), kDdsclNormal, directDraw),
+    ASSERT_EQ(factory->createDirectDraw(WindowSystem::desktopHandle(), kDdsclNormal, directDraw),
               kOk);
 
     SurfaceDesc desc;
@@ -166,7 +167,7 @@ TEST_F(PlatformTest, DisplayObjectsDescribeTheScreenIn32BitRgb) {
     wrongSize.size = 100;
     EXPECT_EQ(primary->getSurfaceDesc(wrongSize), kFail);
     ASSERT_EQ(primary->getSurfaceDesc(desc), kOk);
-    QSize screen = platform.windowSystem().screenSize();
+    QSize screen = platform.windows().screenSize();
     EXPECT_EQ(desc.width, static_cast<std::uint32_t>(screen.width()));
     EXPECT_EQ(desc.height, static_cast<std::uint32_t>(screen.height()));
     std::uint32_t words[8];
@@ -219,7 +220,7 @@ TEST_F(PlatformTest, DisplayObjectsDescribeTheScreenIn32BitRgb) {
 
 TEST_F(PlatformTest, StreamWithoutAFileAnswersFailures) {
     std::unique_ptr<MultiMediaStream> stream;
-    ASSERT_EQ(platform.createMultiMediaStream(stream), kOk);
+    ASSERT_EQ(platform.media().createMultiMediaStream(stream), kOk);
     EXPECT_EQ(stream->initialize(1, 0), kFail);
     ASSERT_EQ(stream->initialize(kStreamTypeRead, 0), kOk);
     StreamTime time = 0;
@@ -229,7 +230,7 @@ TEST_F(PlatformTest, StreamWithoutAFileAnswersFailures) {
     EXPECT_EQ(stream->getMediaStream(MediaPurpose::PrimaryVideo, video), kFail);
     // A folder is no media file.
     std::unique_ptr<DirectDrawFactory> factory;
-    platform.createDirectDrawFactory(factory);
+    platform.media().createDirectDrawFactory(factory);
     std::unique_ptr<DirectDraw> directDraw;
     factory->createDirectDraw(nullptr, kDdsclNormal, directDraw);
     ASSERT_EQ(stream->addMediaStream(directDraw.get(), MediaPurpose::PrimaryVideo, 0), kOk);
@@ -241,16 +242,16 @@ TEST_F(PlatformTest, StreamWithoutAFileAnswersFailures) {
 TEST_F(PlatformTest, DroppedFilesAreCountedMeasuredAndCopied) {
     auto* drop = new DroppedFiles{{"/tmp/first clip.avi", "/tmp/b.avi"}};
     auto handle = reinterpret_cast<DropHandle>(drop);
-    EXPECT_EQ(platform.dragQueryFile(handle, 0xFFFFFFFFu, nullptr, 0), 2u);
-    EXPECT_EQ(platform.dragQueryFile(handle, 0, nullptr, 0), 19u);
+    EXPECT_EQ(platform.windows().dragQueryFile(handle, 0xFFFFFFFFu, nullptr, 0), 2u);
+    EXPECT_EQ(platform.windows().dragQueryFile(handle, 0, nullptr, 0), 19u);
     char buffer[256];
-    EXPECT_EQ(platform.dragQueryFile(handle, 0, buffer, sizeof buffer), 19u);
+    EXPECT_EQ(platform.windows().dragQueryFile(handle, 0, buffer, sizeof buffer), 19u);
     EXPECT_STREQ(buffer, "/tmp/first clip.avi");
     char small[6];
-    EXPECT_EQ(platform.dragQueryFile(handle, 1, small, sizeof small), 5u);
+    EXPECT_EQ(platform.windows().dragQueryFile(handle, 1, small, sizeof small), 5u);
     EXPECT_STREQ(small, "/tmp/");
-    EXPECT_EQ(platform.dragQueryFile(handle, 2, buffer, sizeof buffer), 0u);
-    platform.dragFinish(handle);
+    EXPECT_EQ(platform.windows().dragQueryFile(handle, 2, buffer, sizeof buffer), 0u);
+    platform.windows().dragFinish(handle);
 }
 
 }  // namespace

@@ -8,9 +8,10 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "TestSupport.h"
-#include "platform/qt/QtSingleInstance.h"
+#include "platform/qt/QtHandOver.h"
 
 namespace ostrel::platform::qt {
 namespace {
@@ -110,60 +111,40 @@ TEST_F(SingleInstanceTest, LockIsFreeAgainOnceTheFirstHasEnded) {
     EXPECT_FALSE(exists);
 }
 
-TEST_F(SingleInstanceTest, SecondStartFindsRaisesAndHandsOverWaitingForTheAnswer) {
+TEST_F(SingleInstanceTest, HandOverIsOneRequestTheRunningPlayerTakesForItsWindow) {
     SingleInstance first, second;
     bool exists = false;
     first.createMutex("OSTREL", exists);
-    int raised = 0;
-    std::string received;
-    std::uintptr_t tag = 0;
-    SingleInstance::Receiver receiver;
-    receiver.hasWindow = [](const std::string& className, const std::string& title) {
-        return className == " ostrelwin" && title == " ostrel v2.03";
-    };
-    receiver.raise = [&] { ++raised; };
-    receiver.copyData = [&](const CopyData& data) -> LResult {
-        received.assign(static_cast<const char*>(data.data), data.size);
-        tag = data.tag;
-        return 42;
-    };
-    ASSERT_TRUE(first.listen(receiver));
+    std::vector<SingleInstance::Request> received;
+    ASSERT_TRUE(first.listen([&](SingleInstance::Request request) {
+        bool ours = request.className == " ostrelwin" && request.title == " ostrel v2.03";
+        if (ours) received.push_back(std::move(request));
+        return ours;
+    }));
 
     second.createMutex("OSTREL", exists);
     ASSERT_TRUE(exists);
-    bool found = false, wrongTitle = true, raisedRemote = false;
-    LResult answer = 0;
-    // Exactly the bytes sent, terminator included, arrive.
+    // Exactly the bytes sent, terminator included (or not), arrive.
     const char text[] = "\"/media/a clip.avi\" -s 5";
+    const CopyData abc{0, 3, "abcdef"}, clip{9, sizeof text, text};
+    std::vector<bool> answers;
     asSecondStart([&] {
-        wrongTitle = second.findRemote(" ostrelwin", " ostrel v2.02");
-        found = second.findRemote(" ostrelwin", " ostrel v2.03");
-        raisedRemote = second.raiseRemote();
-        answer = second.sendCopyData(CopyData{9, sizeof text, text});
+        answers = {second.connectToRunning(),
+                   second.handOver(" ostrelwin", " ostrel v2.02", true, nullptr),
+                   second.handOver(" ostrelwin", " ostrel v2.03", true, nullptr),
+                   second.handOver(" ostrelwin", " ostrel v2.03", false, &abc),
+                   second.handOver(" ostrelwin", " ostrel v2.03", true, &clip)};
     });
-    EXPECT_FALSE(wrongTitle);
-    EXPECT_TRUE(found);
-    EXPECT_TRUE(raisedRemote);
-    EXPECT_EQ(raised, 1);
-    EXPECT_EQ(answer, 42);
-    EXPECT_EQ(tag, 9u);
-    EXPECT_EQ(received, std::string(text, sizeof text));
-}
-
-TEST_F(SingleInstanceTest, TextWithoutTerminatorArrivesAsSent) {
-    SingleInstance first, second;
-    bool exists = false;
-    first.createMutex("OSTREL", exists);
-    std::string received;
-    SingleInstance::Receiver receiver;
-    receiver.copyData = [&](const CopyData& data) -> LResult {
-        received.assign(static_cast<const char*>(data.data), data.size);
-        return 0;
-    };
-    ASSERT_TRUE(first.listen(receiver));
-    second.createMutex("OSTREL", exists);
-    asSecondStart([&] { second.sendCopyData(CopyData{0, 3, "abcdef"}); });
-    EXPECT_EQ(received, "abc");
+    // The window asked for by another title is not this player's.
+    EXPECT_EQ(answers, (std::vector<bool>{true, false, true, true, true}));
+    ASSERT_EQ(received.size(), 3u);
+    EXPECT_TRUE(received[0].raise);
+    EXPECT_FALSE(received[0].hasText);
+    EXPECT_FALSE(received[1].raise);
+    EXPECT_EQ(received[1].text, QByteArray("abc"));
+    EXPECT_TRUE(received[2].raise && received[2].hasText);
+    EXPECT_EQ(received[2].tag, 9u);
+    EXPECT_EQ(received[2].text, QByteArray(text, sizeof text));
 }
 
 TEST_F(SingleInstanceTest, NobodyListeningMeansNoWindow) {
@@ -173,8 +154,9 @@ TEST_F(SingleInstanceTest, NobodyListeningMeansNoWindow) {
     second.createMutex("OSTREL", exists);
     ASSERT_TRUE(exists);
     // The running player has no window yet (or plays a lone sound).
-    EXPECT_FALSE(second.findRemote(" ostrelwin", " ostrel v2.03"));
-    EXPECT_EQ(second.sendCopyData(CopyData{0, 2, "a"}), 0);
+    EXPECT_FALSE(second.connectToRunning());
+    const CopyData a{0, 2, "a"};
+    EXPECT_FALSE(second.handOver(" ostrelwin", " ostrel v2.03", true, &a));
 }
 
 TEST_F(SingleInstanceTest, TheSocketIsTheUsersAlone) {

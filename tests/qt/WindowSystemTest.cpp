@@ -14,11 +14,13 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QWindow>
+#include <cstring>
 
 #include "TestSupport.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtDirectDraw.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtToolBar.h"
 #include "platform/qt/QtWindowSystem.h"
 
 namespace ostrel::platform::qt {
@@ -54,7 +56,7 @@ protected:
     WindowHandle create(std::uint32_t style = kFramed, int x = 200, int y = 200, int w = 462,
                         int h = 386) {
         return system.createWindow(kWsExAcceptFiles | kWsExWindowEdge | kWsExClientEdge, kClass,
-                                   kTitle, style, x, y, w, h);
+                                   kTitle, style, x, y, w, h, nullptr);
     }
 
     // The window's client area in screen coordinates, as the player blits to it.
@@ -106,7 +108,8 @@ TEST_F(WindowSystemTest, CreationShowsTheWindowAndSendsOneSizeMessageBeforeRetur
 }
 
 TEST_F(WindowSystemTest, UnknownClassOrSecondWindowIsRefused) {
-    EXPECT_EQ(system.createWindow(0, " otherclass", kTitle, kFramed, 0, 0, 100, 100), nullptr);
+    EXPECT_EQ(system.createWindow(0, " otherclass", kTitle, kFramed, 0, 0, 100, 100, nullptr),
+              nullptr);
     ASSERT_NE(create(), nullptr);
     EXPECT_EQ(create(), nullptr);
 }
@@ -208,8 +211,9 @@ TEST_F(WindowSystemTest, KeysBecomeKeyDownMessagesWithVirtualKeyCodes) {
     QTest::keyClick(client, Qt::Key_Space);
     QTest::keyClick(client, Qt::Key_A);
     QTest::keyClick(client, Qt::Key_Left);
-    // Alt+key is a system key, not a key-down of the window.
-    QTest::keyClick(client, Qt::Key_X, Qt::AltModifier);
+    // Alt+key and F10 are system keys, not key-downs of the window.
+    QTest::keyClick(client, Qt::Key_Z, Qt::AltModifier);
+    QTest::keyClick(client, Qt::Key_F10);
     auto taken = drain();
     ASSERT_EQ(taken.size(), 4u);
     for (const Message& m : taken) {
@@ -234,26 +238,32 @@ TEST_F(WindowSystemTest, LeftClickInTheClientAreaIsQueuedWithClientCoordinates) 
     EXPECT_EQ(highWord(taken[0].lParam), 40);
 }
 
-TEST_F(WindowSystemTest, MenuBarHoldsTheNineCommandsInOrder) {
+TEST_F(WindowSystemTest, MenuBarHoldsTheNineCommandsInOrderEachReachedByAltAndALetter) {
     WindowHandle window = create();
-    QList<QAction*> actions = system.mainWindow()->menuBar()->actions();
-    ASSERT_EQ(actions.size(), 9);
-    const char* labels[] = {"Open", "Start", "Pause", "Stop", "Stream",
-                            "Save", "About", "Site",  "Exit"};
+    const char* labels[] = {"&Open", "&Start", "&Pause", "S&top", "St&ream",
+                            "Sa&ve", "&About", "S&ite",  "E&xit"};
     const WParam ids[] = {40001, 40002, 40003, 40004, 40005, 40009, 40010, 40015, 40016};
-    for (int i = 0; i < 9; ++i)
-        EXPECT_EQ(actions[i]->text(), QString::fromLatin1(labels[i]));
+    QMenuBar* bar = system.mainWindow()->menuBar();
+    ASSERT_EQ(bar->actions().size(), 9);
+    QApplication::setActiveWindow(system.mainWindow());
+    QWidget* client = system.mainWindow()->client();
     received().clear();
-    for (QAction* action : actions)
-        action->trigger();
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(bar->actions()[i]->text(), QString::fromLatin1(labels[i]));
+        QTest::keyClick(client, std::strchr(labels[i], '&')[1], Qt::AltModifier);
+    }
+    // F10 takes the keyboard to the menu bar: Escape leaves it; Right, Return
+    // choose the second command.
+    for (Qt::Key key : {Qt::Key_F10, Qt::Key_Escape, Qt::Key_F10, Qt::Key_Right, Qt::Key_Return})
+        QTest::keyClick(key == Qt::Key_F10 ? client : static_cast<QWidget*>(bar), key);
     // Queued, not run inside Qt's event handling: the loop takes them in order.
     EXPECT_TRUE(received().empty());
     auto taken = drain();
-    ASSERT_EQ(taken.size(), 9u);
-    for (int i = 0; i < 9; ++i) {
+    ASSERT_EQ(taken.size(), 10u);
+    for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(taken[i].message, kWmCommand);
         EXPECT_EQ(taken[i].window, window);
-        EXPECT_EQ(taken[i].wParam, ids[i]);
+        EXPECT_EQ(taken[i].wParam, ids[i < 9 ? i : 1]);
     }
 }
 

@@ -5,9 +5,11 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolBar>
 #include <QWheelEvent>
 #include <cstring>
@@ -319,7 +321,9 @@ void DialogWindow::setItemText(int id, const char* text) {
 }
 
 void DialogWindow::moveTo(int x, int y) {
-    move(x, y);
+    // Screen pixels, whatever the scale.
+    const qreal scale = screen() ? screen()->devicePixelRatio() : 1.0;
+    move(qRound(x / scale), qRound(y / scale));
 }
 
 void DialogWindow::endDialog(std::intptr_t result) {
@@ -385,52 +389,6 @@ std::unique_ptr<DialogWindow> buildDialog(const char* name, QWidget* owner, Dial
 }
 
 // ---------------------------------------------------------------------------
-// Tool bar
-
-QToolBar* buildToolBar(ClientArea* client, const ToolBarParams& params,
-                       std::function<void(int command, QToolBar* toolBar)> chosen) {
-    QImage strip(QStringLiteral(":/bitmaps/toolbar.bmp"));
-    if (strip.isNull()) return nullptr;
-    strip = strip.convertToFormat(QImage::Format_ARGB32);
-    // The strip's light grey is the button face: let the bar's own show.
-    const QRgb face = qRgb(192, 192, 192);
-    for (int y = 0; y < strip.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(strip.scanLine(y));
-        for (int x = 0; x < strip.width(); ++x) {
-            if ((line[x] | 0xFF000000u) == face) line[x] = 0;
-        }
-    }
-
-    auto* toolBar = new QToolBar(client);
-    toolBar->setMovable(false);
-    toolBar->setFloatable(false);
-    toolBar->setIconSize(QSize(params.imageWidth, params.imageHeight));
-    toolBar->setAutoFillBackground(true);
-    toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
-    for (int i = 0; i < params.buttonCount; ++i) {
-        const ToolButton& button = params.buttons[i];
-        if (button.style & kTbStyleSep) {
-            // A separator is a gap; its image field holds its width (0: the
-            // usual 8 pixels).
-            auto* gap = new QWidget(toolBar);
-            gap->setFixedWidth(button.image > 0 ? button.image : 8);
-            toolBar->addWidget(gap);
-            continue;
-        }
-        if (button.image < 0 || button.image >= params.imageCount) continue;
-        QImage glyph =
-            strip.copy(button.image * params.imageWidth, 0, params.imageWidth, params.imageHeight);
-        QAction* action = toolBar->addAction(QIcon(QPixmap::fromImage(glyph)), QString());
-        action->setEnabled((button.state & kTbStateEnabled) != 0);
-        int command = button.command;
-        QObject::connect(action, &QAction::triggered, toolBar,
-                         [chosen, command, toolBar] { chosen(command, toolBar); });
-    }
-    client->addToolBar(toolBar);
-    return toolBar;
-}
-
-// ---------------------------------------------------------------------------
 // Open-file dialog
 
 QStringList fileDialogFilters(const char* pairs) {
@@ -455,10 +413,10 @@ QStringList fileDialogFilters(const char* pairs) {
     return filters;
 }
 
-std::int32_t runOpenFileDialog(WindowSystem& system, OpenFileRequest& request) {
+std::int32_t WindowSystem::getOpenFileName(OpenFileRequest& request) {
     if (!request.file || request.maxFile == 0) return 0;
     request.file[0] = '\0';
-    QWidget* owner = system.widgetFor(request.owner);
+    QWidget* owner = widgetFor(request.owner);
     QFileDialog dialog(owner);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -468,15 +426,40 @@ std::int32_t runOpenFileDialog(WindowSystem& system, OpenFileRequest& request) {
         qsizetype index = request.filterIndex > 0 ? request.filterIndex - 1 : 0;
         if (index < filters.size()) dialog.selectNameFilter(filters.at(index));
     }
-    system.enterModal(&dialog);
+    enterModal(&dialog);
     int accepted = dialog.exec();
-    system.leaveModal(&dialog);
+    leaveModal(&dialog);
     if (accepted != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return 0;
     QByteArray path = QFile::encodeName(dialog.selectedFiles().constFirst());
     // A path the buffer cannot hold whole is no choice at all.
     if (path.isEmpty() || static_cast<std::uint32_t>(path.size()) + 1 > request.maxFile) return 0;
     std::memcpy(request.file, path.constData(), static_cast<std::size_t>(path.size()) + 1);
     return 1;
+}
+
+// ---------------------------------------------------------------------------
+// The window system's dialog calls
+
+std::intptr_t WindowSystem::dialogBox(InstanceHandle, const char* name, WindowHandle owner,
+                                      DialogProc proc) {
+    constexpr std::intptr_t kDialogFailed = -1;
+    StaticText::Link link;
+    link.offline = [this] { return offline && offline(); };
+    link.open = [this](const std::string& url) {
+        if (openUrl) openUrl(url.c_str());
+    };
+    std::unique_ptr<DialogWindow> dialog = buildDialog(name, widgetFor(owner), proc, link);
+    if (!dialog) return kDialogFailed;
+    return dialog->run(*this);
+}
+
+void WindowSystem::messageBox(WindowHandle owner, const char* text, const char* caption,
+                              std::uint32_t) {
+    QMessageBox box(QMessageBox::Warning, QString::fromLocal8Bit(caption ? caption : ""),
+                    QString::fromLocal8Bit(text ? text : ""), QMessageBox::Ok, widgetFor(owner));
+    enterModal(&box);
+    box.exec();
+    leaveModal(&box);
 }
 
 }  // namespace ostrel::platform::qt

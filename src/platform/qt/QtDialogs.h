@@ -1,5 +1,5 @@
-// The player's controls and dialogs on Qt: the tool bar, the open-file
-// dialog, and the two modal dialogs laid out like their templates, whose
+// The player's dialogs on Qt: the open-file dialog, the message box, and the
+// two modal dialogs laid out like their templates, whose
 // logic stays in the player's dialog procedures. A dialog window forwards
 // its controls' events to the procedure as the messages the procedure
 // expects and gives it the DialogView it works through.
@@ -12,9 +12,7 @@
 #include <map>
 #include <string>
 
-#include "platform/Platform.h"
-
-class QToolBar;
+#include "platform/WindowSystem.h"
 
 namespace ostrel::platform::qt {
 
@@ -104,17 +102,8 @@ private:
 std::unique_ptr<DialogWindow> buildDialog(const char* name, QWidget* owner, DialogProc proc,
                                           StaticText::Link link);
 
-// A tool bar over the top of the client area from the bitmap's glyphs; each
-// button reports its command.
-QToolBar* buildToolBar(ClientArea* client, const ToolBarParams& params,
-                       std::function<void(int command, QToolBar* toolBar)> chosen);
-
 // The Qt file dialog's filters for the platform's filter pairs
 // ("Media files (*.avi;*.mpg)\0*.avi;*.mpg\0...\0\0"): "Media files (*.avi *.mpg)".
 QStringList fileDialogFilters(const char* pairs);
-
-// Runs the open-file dialog; non-zero when a file was chosen and its path
-// fit request.file.
-std::int32_t runOpenFileDialog(WindowSystem& system, OpenFileRequest& request);
 
 }  // namespace ostrel::platform::qt

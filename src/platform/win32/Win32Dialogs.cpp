@@ -97,7 +97,7 @@ BOOL drawAboutPicture(HINSTANCE instance, const DRAWITEMSTRUCT& item) {
 
 // Controls and dialogs of the platform.
 
-WindowHandle Win32Platform::createToolBar(const ToolBarParams& params) {
+WindowHandle Win32Windows::createToolBar(const ToolBarParams& params) {
     // The tool bar's window class comes from the common controls library.
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
@@ -121,7 +121,7 @@ WindowHandle Win32Platform::createToolBar(const ToolBarParams& params) {
     return fromHwnd(toolBar);
 }
 
-std::int32_t Win32Platform::getOpenFileName(OpenFileRequest& request) {
+std::int32_t Win32Windows::getOpenFileName(OpenFileRequest& request) {
     OPENFILENAMEA dialog{};
     dialog.lStructSize = sizeof(OPENFILENAMEA);
     dialog.hwndOwner = toHwnd(request.owner);
@@ -133,8 +133,8 @@ std::int32_t Win32Platform::getOpenFileName(OpenFileRequest& request) {
     return GetOpenFileNameA(&dialog);
 }
 
-std::intptr_t Win32Platform::dialogBox(InstanceHandle instance, const char* name,
-                                       WindowHandle owner, DialogProc proc) {
+std::intptr_t Win32Windows::dialogBox(InstanceHandle instance, const char* name, WindowHandle owner,
+                                      DialogProc proc) {
     DialogContext context;
     context.proc = proc;
     context.instance = toHinstance(instance);
@@ -143,13 +143,18 @@ std::intptr_t Win32Platform::dialogBox(InstanceHandle instance, const char* name
                            reinterpret_cast<LPARAM>(&context));
 }
 
-std::uint32_t Win32Platform::dragQueryFile(DropHandle drop, std::uint32_t index, char* buffer,
-                                           std::uint32_t bufferSize) {
+std::uint32_t Win32Windows::dragQueryFile(DropHandle drop, std::uint32_t index, char* buffer,
+                                          std::uint32_t bufferSize) {
     return DragQueryFileA(reinterpret_cast<HDROP>(drop), index, buffer, bufferSize);
 }
 
-void Win32Platform::dragFinish(DropHandle drop) {
+void Win32Windows::dragFinish(DropHandle drop) {
     DragFinish(reinterpret_cast<HDROP>(drop));
+}
+
+void Win32Windows::messageBox(WindowHandle owner, const char* text, const char* caption,
+                              std::uint32_t style) {
+    MessageBoxA(toHwnd(owner), text, caption, style);
 }
 
 }  // namespace ostrel::platform::win32

@@ -1,10 +1,12 @@
 // The player's platform on Windows: each call of the seam is the Win32,
 // component library, DirectDraw or DirectShow call of the same name, with the
-// arguments the player relies on. The implementation is split by concept:
-//   Win32Platform.cpp      component library, media objects, sound, shell,
-//                          files and paths, single instance
-//   Win32WindowSystem.cpp  window class, windows, messages and the loop
-//   Win32Dialogs.cpp       tool bar, open-file dialog, modal dialogs, drops
+// arguments the player relies on. One class for each concept of the seam:
+//   Win32Windows  Win32WindowSystem.cpp (window class, windows, messages, the
+//                 loop), Win32Dialogs.cpp (tool bar, dialogs, message box,
+//                 drops)
+//   Win32Files    Win32Files.cpp (files and paths, single instance, shell)
+//   Win32Sound    Win32Sound.cpp (wave output, WAV files, own sounds)
+//   Win32Media    Win32Media.cpp (component library, media objects)
 #pragma once
 
 #include "platform/Platform.h"
@@ -12,37 +14,8 @@
 
 namespace ostrel::platform::win32 {
 
-class Win32Platform final : public Platform {
+class Win32Windows final : public Windowing {
 public:
-    Win32Platform() = default;
-    Win32Platform(const Win32Platform&) = delete;
-    Win32Platform& operator=(const Win32Platform&) = delete;
-
-    Status coInitialize() override;
-    void coUninitialize() override;
-
-    Status createDirectDrawFactory(std::unique_ptr<DirectDrawFactory>& factory) override;
-    Status createMultiMediaStream(std::unique_ptr<MultiMediaStream>& stream) override;
-
-    MmResult waveOutOpen(const WaveFormat& format, std::unique_ptr<WaveOutDevice>& device) override;
-    std::int32_t sndPlaySound(const char* path, std::uint32_t flags) override;
-    std::int32_t playSound(const char* name, std::uint32_t flags) override;
-
-    std::int32_t inetIsOffline() override;
-    void openUrl(WindowHandle owner, const char* url) override;
-    void messageBox(WindowHandle owner, const char* text, const char* caption,
-                    std::uint32_t style) override;
-
-    bool fileExists(const char* path) override;
-    std::uint32_t getFullPathName(const char* path, std::uint32_t bufferSize,
-                                  char* buffer) override;
-    std::uint32_t getModuleFileName(char* buffer, std::uint32_t bufferSize) override;
-    bool replaceFile(const char* source, const char* target) override;
-    LocalTime localTime() override;
-
-    MutexHandle createMutex(const char* name, bool& alreadyExists) override;
-    void closeHandle(MutexHandle handle) override;
-
     CursorHandle loadArrowCursor() override;
     IconHandle loadIcon(InstanceHandle instance, int resource) override;
     std::uint16_t registerClass(const WindowClass& windowClass) override;
@@ -80,11 +53,53 @@ public:
     std::uint32_t dragQueryFile(DropHandle drop, std::uint32_t index, char* buffer,
                                 std::uint32_t bufferSize) override;
     void dragFinish(DropHandle drop) override;
+    void messageBox(WindowHandle owner, const char* text, const char* caption,
+                    std::uint32_t style) override;
 
 private:
     // The message getMessage took last, whole (time and pointer position
     // included), so that dispatching it hands the system what it gave.
     MSG lastMessage_{};
+};
+
+class Win32Files final : public Files {
+public:
+    bool fileExists(const char* path) override;
+    std::uint32_t getFullPathName(const char* path, std::uint32_t bufferSize,
+                                  char* buffer) override;
+    std::uint32_t getModuleFileName(char* buffer, std::uint32_t bufferSize) override;
+    bool replaceFile(const char* source, const char* target) override;
+    LocalTime localTime() override;
+
+    MutexHandle createMutex(const char* name, bool& alreadyExists) override;
+    void closeHandle(MutexHandle handle) override;
+    std::int32_t inetIsOffline() override;
+    void openUrl(WindowHandle owner, const char* url) override;
+};
+
+class Win32Sound final : public Sound {
+public:
+    MmResult waveOutOpen(const WaveFormat& format, std::unique_ptr<WaveOutDevice>& device) override;
+    std::int32_t sndPlaySound(const char* path, std::uint32_t flags) override;
+    std::int32_t playSound(const char* name, std::uint32_t flags) override;
+};
+
+class Win32Media final : public Media {
+public:
+    Status coInitialize() override;
+    void coUninitialize() override;
+
+    Status createDirectDrawFactory(std::unique_ptr<DirectDrawFactory>& factory) override;
+    Status createMultiMediaStream(std::unique_ptr<MultiMediaStream>& stream) override;
+};
+
+// The four, as the core is installed on them.
+struct Win32Platform {
+    Win32Windows windows;
+    Win32Files files;
+    Win32Sound sound;
+    Win32Media media;
+    Platform seam() { return Platform{&windows, &files, &sound, &media}; }
 };
 
 }  // namespace ostrel::platform::win32

@@ -41,16 +41,16 @@ bool rememberClassProc(ATOM atom, WindowProc proc) {
 
 }  // namespace
 
-CursorHandle Win32Platform::loadArrowCursor() {
+CursorHandle Win32Windows::loadArrowCursor() {
     return reinterpret_cast<CursorHandle>(LoadCursorA(nullptr, IDC_ARROW));
 }
 
-IconHandle Win32Platform::loadIcon(InstanceHandle instance, int resource) {
+IconHandle Win32Windows::loadIcon(InstanceHandle instance, int resource) {
     return reinterpret_cast<IconHandle>(
         LoadIconA(toHinstance(instance), MAKEINTRESOURCEA(resource)));
 }
 
-std::uint16_t Win32Platform::registerClass(const WindowClass& windowClass) {
+std::uint16_t Win32Windows::registerClass(const WindowClass& windowClass) {
     // The core fills in the x86 size of WNDCLASSEXA; the system refuses a
     // wrong size, and so do we.
     if (windowClass.size != 48) return 0;
@@ -78,74 +78,74 @@ std::uint16_t Win32Platform::registerClass(const WindowClass& windowClass) {
     return atom;
 }
 
-WindowHandle Win32Platform::createWindow(std::uint32_t exStyle, const char* className,
-                                         const char* title, std::uint32_t style, int x, int y,
-                                         int width, int height, InstanceHandle instance) {
+WindowHandle Win32Windows::createWindow(std::uint32_t exStyle, const char* className,
+                                        const char* title, std::uint32_t style, int x, int y,
+                                        int width, int height, InstanceHandle instance) {
     // No parent, no menu handle (the class menu applies), no creation data.
     return fromHwnd(CreateWindowExA(exStyle, className, title, style, x, y, width, height, nullptr,
                                     nullptr, toHinstance(instance), nullptr));
 }
 
-bool Win32Platform::showWindow(WindowHandle window, int command) {
+bool Win32Windows::showWindow(WindowHandle window, int command) {
     return ShowWindow(toHwnd(window), command) != 0;
 }
 
-bool Win32Platform::updateWindow(WindowHandle window) {
+bool Win32Windows::updateWindow(WindowHandle window) {
     return UpdateWindow(toHwnd(window)) != 0;
 }
 
-bool Win32Platform::getClientRect(WindowHandle window, Rect& rect) {
+bool Win32Windows::getClientRect(WindowHandle window, Rect& rect) {
     RECT system{};
     if (!GetClientRect(toHwnd(window), &system)) return false;
     rect = fromRect(system);
     return true;
 }
 
-bool Win32Platform::clientToScreen(WindowHandle window, Point& point) {
+bool Win32Windows::clientToScreen(WindowHandle window, Point& point) {
     POINT system{point.x, point.y};
     if (!ClientToScreen(toHwnd(window), &system)) return false;
     point = Point{system.x, system.y};
     return true;
 }
 
-bool Win32Platform::getWindowRect(WindowHandle window, Rect& rect) {
+bool Win32Windows::getWindowRect(WindowHandle window, Rect& rect) {
     RECT system{};
     if (!GetWindowRect(toHwnd(window), &system)) return false;
     rect = fromRect(system);
     return true;
 }
 
-WindowHandle Win32Platform::findWindow(const char* className, const char* title) {
+WindowHandle Win32Windows::findWindow(const char* className, const char* title) {
     return fromHwnd(FindWindowA(className, title));
 }
 
-WindowHandle Win32Platform::getParent(WindowHandle window) {
+WindowHandle Win32Windows::getParent(WindowHandle window) {
     return fromHwnd(GetParent(toHwnd(window)));
 }
 
-WindowHandle Win32Platform::getDesktopWindow() {
+WindowHandle Win32Windows::getDesktopWindow() {
     return fromHwnd(GetDesktopWindow());
 }
 
-bool Win32Platform::setForegroundWindow(WindowHandle window) {
+bool Win32Windows::setForegroundWindow(WindowHandle window) {
     return SetForegroundWindow(toHwnd(window)) != 0;
 }
 
-CursorHandle Win32Platform::setCursor(CursorHandle cursor) {
+CursorHandle Win32Windows::setCursor(CursorHandle cursor) {
     return reinterpret_cast<CursorHandle>(SetCursor(reinterpret_cast<HCURSOR>(cursor)));
 }
 
-bool Win32Platform::postMessage(WindowHandle window, std::uint32_t message, WParam wParam,
-                                LParam lParam) {
+bool Win32Windows::postMessage(WindowHandle window, std::uint32_t message, WParam wParam,
+                               LParam lParam) {
     return PostMessageA(toHwnd(window), message, wParam, lParam) != 0;
 }
 
-LResult Win32Platform::sendMessage(WindowHandle window, std::uint32_t message, WParam wParam,
-                                   LParam lParam) {
+LResult Win32Windows::sendMessage(WindowHandle window, std::uint32_t message, WParam wParam,
+                                  LParam lParam) {
     return SendMessageA(toHwnd(window), message, wParam, lParam);
 }
 
-LResult Win32Platform::sendCopyData(WindowHandle window, const CopyData& data) {
+LResult Win32Windows::sendCopyData(WindowHandle window, const CopyData& data) {
     COPYDATASTRUCT record{};
     record.dwData = data.tag;
     record.cbData = data.size;
@@ -155,23 +155,23 @@ LResult Win32Platform::sendCopyData(WindowHandle window, const CopyData& data) {
     return SendMessageA(toHwnd(window), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record));
 }
 
-void Win32Platform::postQuitMessage(int exitCode) {
+void Win32Windows::postQuitMessage(int exitCode) {
     PostQuitMessage(exitCode);
 }
 
-LResult Win32Platform::defWindowProc(WindowHandle window, std::uint32_t message, WParam wParam,
-                                     LParam lParam) {
+LResult Win32Windows::defWindowProc(WindowHandle window, std::uint32_t message, WParam wParam,
+                                    LParam lParam) {
     return DefWindowProcA(toHwnd(window), message, wParam, lParam);
 }
 
 // Message loop.
 
-bool Win32Platform::peekMessage() {
+bool Win32Windows::peekMessage() {
     MSG waiting{};
     return PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE) != 0;
 }
 
-int Win32Platform::getMessage(Message& message) {
+int Win32Windows::getMessage(Message& message) {
     int result = GetMessageA(&lastMessage_, nullptr, 0, 0);
     message.window = fromHwnd(lastMessage_.hwnd);
     message.message = lastMessage_.message;
@@ -180,7 +180,7 @@ int Win32Platform::getMessage(Message& message) {
     return result;
 }
 
-void Win32Platform::translateAndDispatch(const Message& message) {
+void Win32Windows::translateAndDispatch(const Message& message) {
     MSG system = lastMessage_;
     if (system.hwnd != toHwnd(message.window) || system.message != message.message ||
         system.wParam != message.wParam || system.lParam != message.lParam) {
@@ -197,7 +197,7 @@ void Win32Platform::translateAndDispatch(const Message& message) {
     DispatchMessageA(&system);
 }
 
-void Win32Platform::waitMessage() {
+void Win32Windows::waitMessage() {
     WaitMessage();
 }
 

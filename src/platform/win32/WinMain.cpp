@@ -7,7 +7,7 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR commandLine, int /*show*/) {
     static ostrel::platform::win32::Win32Platform platform;
-    ostrel::installPlatform(&platform);
+    ostrel::installPlatform(platform.seam());
     int exitCode = ostrel::runPlayer(ostrel::platform::win32::fromHinstance(instance),
                                      commandLine ? commandLine : "");
     // A run that ended without its teardown (a frame that could not be shown,

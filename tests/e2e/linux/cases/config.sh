@@ -26,14 +26,17 @@ case_config_escape_writes_defaults() {
     [ -z "$left" ] || fail "files left beside the configuration: $left"
 }
 
-# A configuration of the maker's, with lines the reader ignores or takes
-# differently from how they look: the window opens where it says; moved and
-# resized by the test, the window's new placement is what Escape writes,
-# with every setting in the fixed layout.
+# A configuration of the maker's, with lines the reader ignores or takes differently from how
+# they look: the window opens where it says; moved and resized by the test, the window's new
+# placement is what Escape writes, with every setting in the fixed layout; also with Qt drawing
+# at twice the scale, where the place and size stay screen pixels.
 case_config_escape_writes_placement() {
+    placement 1 && placement 2
+}
+placement() {
     local status
-    player_prepare custom "${HAND_WRITTEN_CONFIG[@]}" || fail "cannot prepare the player" || return
-    player_launch "$MEDIA/clip-mjpeg.avi" -e 5
+    player_prepare "custom-$1" "${HAND_WRITTEN_CONFIG[@]}" || fail "cannot prepare the player" || return
+    QT_SCALE_FACTOR=$1 player_launch "$MEDIA/clip-mjpeg.avi" -e 5
     wait_window || fail "no player window" || return
     [ "$WIN_X $WIN_Y $WIN_W $WIN_H" = "150 120 500 400" ] ||
         fail "the window sits at $WIN_X,$WIN_Y ${WIN_W}x$WIN_H, not at 150,120 500x400" || return
@@ -97,13 +100,16 @@ case_config_save_keeps_playing() {
     [ "$status" = 0 ] || fail "exit status $status after Escape"
 }
 
-# A lone sound plays for its length (2 s) without any window, then the
-# configuration is written and the player ends with 0.
+# A lone sound plays for its length (2 s) without any window, also on a display that cannot be
+# opened; then the configuration is written and the player ends with 0.
 case_lone_wav_plays_without_window() {
+    lone_wav "$DISPLAY" && lone_wav :99
+}
+lone_wav() {
     local status started ended seen=""
-    player_prepare wav || fail "cannot prepare the player" || return
+    player_prepare "wav$1" || fail "cannot prepare the player" || return
     started=$(date +%s%N)
-    player_launch "$MEDIA/tone.wav"
+    DISPLAY=$1 player_launch "$MEDIA/tone.wav"
     while [ ! -s "$PLAYER_DIR/status" ] && (($(date +%s%N) - started < 10000000000)); do
         [ -n "$(find_windows "$TITLE")" ] && seen=yes
         sleep 0.1

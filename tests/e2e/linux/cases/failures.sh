@@ -36,11 +36,12 @@ case_missing_item_exits_1() {
         fail "the relative path is not named in full: $(cat "$PLAYER_DIR/stderr")"
 }
 
-# Frame numbers of 0 and options without their number are refused.
+# Frame numbers of 0, options without their number, a display that is gone are refused.
 case_bad_option_exits_1() {
     refused_start "-e" "$MEDIA/clip-mjpeg.avi" -e 0 &&
         refused_start "-s" "$MEDIA/clip-mjpeg.avi" -s 0 &&
-        refused_start "-t" "$MEDIA/clip-mjpeg.avi" -t
+        refused_start "-t" "$MEDIA/clip-mjpeg.avi" -t &&
+        DISPLAY=:99 refused_start "cannot open the display :99" "$MEDIA/clip-mjpeg.avi"
 }
 
 # A configuration line naming a missing file ends the start the same way.

@@ -1,4 +1,4 @@
-#include "platform/qt/QtSingleInstance.h"
+#include "platform/qt/QtHandOver.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -8,34 +8,32 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/qt/QtWindowSystem.h"
+
 namespace ostrel::platform::qt {
 
 namespace {
 
-// Requests of a second start; each is answered before the next is read.
-constexpr char kFindWindow = 'F';
-constexpr char kRaise = 'R';
-constexpr char kCopyData = 'C';
-
+// The request: 'H', the raise flag (0 or 1), the class and the title (each a
+// 32-bit length and its bytes), a 64-bit tag, a 32-bit text length (0xFFFFFFFF
+// for no text) and the text. The answer: one byte, 1 when taken.
+constexpr char kHandOver = 'H';
+constexpr std::uint32_t kNoText = 0xFFFFFFFFu;
 constexpr std::uint32_t kMaxName = 4096;
 constexpr std::uint32_t kMaxCopyData = 1u << 20;
-// A second start sends one request and waits for its answer, so more than
-// the largest request at once is not one of ours.
-constexpr qsizetype kMaxPending = 1 + 8 + 4 + kMaxCopyData;
-// How long a second start waits for the running player: short for the
-// questions its loop answers at once, long for a hand-over, which opens the
-// new item (and may show a message box) before it answers.
-constexpr int kQuestionTimeoutMs = 5000;
-constexpr int kHandOverTimeoutMs = 120000;
-// How long the running player waits for the rest of a request it has begun
-// to receive (or for the first one after a connection) before it hangs up.
+// A second start sends one request, so more than the largest is not one of ours.
+constexpr qsizetype kMaxPending = 2 + 2 * (4 + kMaxName) + 8 + 4 + kMaxCopyData;
+// How long a second start waits for the answer: the running player answers
+// as soon as it has read the request, from its loop's event processing.
+constexpr int kAnswerTimeoutMs = 5000;
+// How long the running player waits for the whole request after a
+// connection before it hangs up.
 constexpr int kRequestDeadlineMs = 5000;
 
 bool safeFolder(const std::string& path) {
@@ -104,7 +102,6 @@ struct SingleInstance::Connection : QObject {
     QSocketNotifier notifier;
     QTimer deadline;
     QByteArray buffer;
-    bool busy = false;
 };
 
 SingleInstance::SingleInstance() = default;
@@ -190,10 +187,8 @@ void SingleInstance::accept() {
         auto* connection = new Connection(fd, server_.get());
         QObject::connect(&connection->notifier, &QSocketNotifier::activated, connection,
                          [this, connection] { serve(connection); });
-        // While a request is answered its deadline does not count.
-        QObject::connect(&connection->deadline, &QTimer::timeout, connection, [connection] {
-            if (!connection->busy) drop(connection);
-        });
+        QObject::connect(&connection->deadline, &QTimer::timeout, connection,
+                         [connection] { drop(connection); });
         connection->deadline.start(kRequestDeadlineMs);
     }
 }
@@ -206,49 +201,37 @@ void SingleInstance::drop(Connection* connection) {
     connection->deleteLater();
 }
 
-SingleInstance::Outcome SingleInstance::answer(QByteArray& buffer, QByteArray& reply) {
-    qsizetype offset = 1;
+namespace {
+
+enum class Parsed { Whole, Incomplete, Bad };
+
+Parsed parse(const QByteArray& buffer, SingleInstance::Request& request) {
+    qsizetype offset = 0;
+    char kind = 0, raise = 0;
     bool bad = false;
-    switch (buffer.at(0)) {
-        case kFindWindow: {
-            std::string className, title;
-            if (!readText(buffer, offset, className, bad) || !readText(buffer, offset, title, bad))
-                return bad ? Outcome::Bad : Outcome::Incomplete;
-            bool found = receiver_.hasWindow && receiver_.hasWindow(className, title);
-            reply.append(found ? char(1) : char(0));
-            break;
-        }
-        case kRaise:
-            if (receiver_.raise) receiver_.raise();
-            reply.append(char(1));
-            break;
-        case kCopyData: {
-            std::uint64_t tag = 0;
-            std::uint32_t size = 0;
-            if (!readAt(buffer, offset, tag) || !readAt(buffer, offset, size))
-                return Outcome::Incomplete;
-            if (size > kMaxCopyData) return Outcome::Bad;
-            if (buffer.size() - offset < static_cast<qsizetype>(size)) return Outcome::Incomplete;
-            // The receiver gets its own copy of exactly the bytes sent.
-            QByteArray bytes = buffer.mid(offset, size);
-            offset += size;
-            buffer.remove(0, offset);
-            CopyData data{static_cast<std::uintptr_t>(tag), size, bytes.constData()};
-            std::int64_t result = receiver_.copyData ? receiver_.copyData(data) : 0;
-            reply.append(reinterpret_cast<const char*>(&result), sizeof result);
-            return Outcome::Answered;
-        }
-        default:
-            return Outcome::Bad;
-    }
-    buffer.remove(0, offset);
-    return Outcome::Answered;
+    if (!readAt(buffer, offset, kind)) return Parsed::Incomplete;
+    if (kind != kHandOver) return Parsed::Bad;
+    if (!readAt(buffer, offset, raise)) return Parsed::Incomplete;
+    if (!readText(buffer, offset, request.className, bad) ||
+        !readText(buffer, offset, request.title, bad))
+        return bad ? Parsed::Bad : Parsed::Incomplete;
+    std::uint32_t size = 0;
+    if (!readAt(buffer, offset, request.tag) || !readAt(buffer, offset, size))
+        return Parsed::Incomplete;
+    request.raise = raise != 0;
+    request.hasText = size != kNoText;
+    if (!request.hasText) size = 0;
+    if (size > kMaxCopyData) return Parsed::Bad;
+    if (buffer.size() - offset < static_cast<qsizetype>(size)) return Parsed::Incomplete;
+    if (buffer.size() - offset > static_cast<qsizetype>(size)) return Parsed::Bad;
+    request.text = buffer.mid(offset, size);
+    return Parsed::Whole;
 }
 
+}  // namespace
+
 void SingleInstance::serve(Connection* connection) {
-    // A request is served to its end before the next one of the same start
-    // is looked at, even when serving it runs a modal loop.
-    if (connection->busy || connection->fd < 0) return;
+    if (connection->fd < 0) return;
     bool ended = false;
     char chunk[16384];
     for (;;) {
@@ -261,30 +244,15 @@ void SingleInstance::serve(Connection* connection) {
         connection->buffer.append(chunk, got);
         if (connection->buffer.size() > kMaxPending) return drop(connection);
     }
-    connection->busy = true;
-    connection->notifier.setEnabled(false);
-    QPointer<Connection> alive(connection);
-    while (!connection->buffer.isEmpty()) {
-        QByteArray reply;
-        Outcome outcome = answer(connection->buffer, reply);
-        if (!alive) return;
-        if (outcome == Outcome::Bad) return drop(connection);
-        if (outcome == Outcome::Incomplete) break;
-        // The answer is a few bytes to a start that waits for it: one that
-        // does not take it is dropped rather than waited for.
-        if (::send(connection->fd, reply.constData(), static_cast<std::size_t>(reply.size()),
-                   MSG_NOSIGNAL) != reply.size())
-            return drop(connection);
-    }
-    connection->busy = false;
-    // A start that hung up is done with, once its last whole request is served.
-    if (ended) return drop(connection);
-    // Bytes that came while a request was served wake the notifier again.
-    connection->notifier.setEnabled(true);
-    if (connection->buffer.isEmpty())
-        connection->deadline.stop();
-    else if (!connection->deadline.isActive())
-        connection->deadline.start(kRequestDeadlineMs);
+    Request request;
+    Parsed parsed = parse(connection->buffer, request);
+    if (parsed == Parsed::Incomplete && !ended) return;
+    if (parsed != Parsed::Whole) return drop(connection);
+    // The receiver only queues the work; the answer goes at once, and the
+    // connection is done with.
+    const char taken = receiver_ && receiver_(std::move(request)) ? 1 : 0;
+    (void)::send(connection->fd, &taken, 1, MSG_NOSIGNAL);
+    drop(connection);
 }
 
 bool SingleInstance::connectToRunning() {
@@ -306,57 +274,118 @@ bool SingleInstance::connectToRunning() {
     return true;
 }
 
-bool SingleInstance::request(const QByteArray& frame, void* reply, std::size_t replySize,
-                             int timeoutMs) {
+bool SingleInstance::handOver(const std::string& className, const std::string& title, bool raise,
+                              const CopyData* data) {
+    if (data && (data->size > kMaxCopyData || (data->size > 0 && !data->data))) return false;
     if (!connectToRunning()) return false;
-    const char* data = frame.constData();
+    QByteArray frame(1, kHandOver);
+    frame.append(raise ? char(1) : char(0));
+    putText(frame, className.c_str());
+    putText(frame, title.c_str());
+    std::uint64_t tag = data ? data->tag : 0;
+    frame.append(reinterpret_cast<const char*>(&tag), sizeof tag);
+    putU32(frame, data ? data->size : kNoText);
+    if (data && data->size > 0)
+        frame.append(static_cast<const char*>(data->data), static_cast<qsizetype>(data->size));
+
+    // The connection carries this one request; a later one connects anew.
+    const int fd = clientFd_;
+    clientFd_ = -1;
+    bool taken = sendAndWait(fd, frame);
+    ::close(fd);
+    return taken;
+}
+
+bool SingleInstance::sendAndWait(int fd, const QByteArray& frame) {
+    const char* bytes = frame.constData();
     std::size_t left = static_cast<std::size_t>(frame.size());
     while (left > 0) {
-        ssize_t sent = ::send(clientFd_, data, left, MSG_NOSIGNAL);
+        ssize_t sent = ::send(fd, bytes, left, MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR) continue;
         if (sent <= 0) return false;
-        data += sent;
+        bytes += sent;
         left -= static_cast<std::size_t>(sent);
     }
-    auto* out = static_cast<char*>(reply);
-    std::size_t got = 0;
-    while (got < replySize) {
-        pollfd waiting{clientFd_, POLLIN, 0};
-        int ready = ::poll(&waiting, 1, timeoutMs);
+    char taken = 0;
+    for (;;) {
+        pollfd waiting{fd, POLLIN, 0};
+        int ready = ::poll(&waiting, 1, kAnswerTimeoutMs);
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) return false;
-        ssize_t n = ::recv(clientFd_, out + got, replySize - got, 0);
+        ssize_t n = ::recv(fd, &taken, 1, 0);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        got += static_cast<std::size_t>(n);
+        return n == 1 && taken == 1;
     }
+}
+
+// ---------------------------------------------------------------------------
+// The window system's side of it
+
+namespace {
+struct Marker {
+    int unused = 0;
+};
+Marker remoteMarker;
+
+// A handed-over text as the kWmCopyData record points to it, kept with the
+// queued message until the window procedure has read it.
+struct HandedOver {
+    QByteArray bytes;
+    CopyData record;
+};
+}  // namespace
+
+WindowHandle WindowSystem::remoteWindow() {
+    return reinterpret_cast<WindowHandle>(&remoteMarker);
+}
+
+WindowHandle WindowSystem::findWindow(const char* className, const char* title) {
+    if (WindowHandle own = findOwnWindow(className, title)) return own;
+    // A second start: the running player listens once it has its window.
+    // Whether the window is the one asked for is told by the hand-over.
+    if (!instance_ || !instance_->isSecondStart() || !instance_->connectToRunning()) return nullptr;
+    remoteClass_ = className ? className : "";
+    remoteTitle_ = title ? title : "";
+    return remoteWindow();
+}
+
+bool WindowSystem::setForegroundWindow(WindowHandle window) {
+    if (window != remoteWindow()) return raiseWindow(window);
+    // Goes with the hand-over's one request (or alone when the start ends
+    // without one).
+    raiseRemote_ = true;
     return true;
 }
 
-bool SingleInstance::findRemote(const char* className, const char* title) {
-    QByteArray frame(1, kFindWindow);
-    putText(frame, className);
-    putText(frame, title);
-    char found = 0;
-    return request(frame, &found, 1, kQuestionTimeoutMs) && found == 1;
+LResult WindowSystem::sendCopyData(WindowHandle window, const CopyData& data) {
+    if (window != remoteWindow())
+        return sendMessage(window, kWmCopyData, 0, reinterpret_cast<LParam>(&data));
+    bool taken = instance_->handOver(remoteClass_, remoteTitle_, raiseRemote_, &data);
+    raiseRemote_ = false;
+    return taken ? 1 : 0;
 }
 
-bool SingleInstance::raiseRemote() {
-    QByteArray frame(1, kRaise);
-    char done = 0;
-    return request(frame, &done, 1, kQuestionTimeoutMs) && done == 1;
+void WindowSystem::finishHandOver() {
+    if (raiseRemote_ && instance_) instance_->handOver(remoteClass_, remoteTitle_, true, nullptr);
+    raiseRemote_ = false;
 }
 
-LResult SingleInstance::sendCopyData(const CopyData& data) {
-    if (data.size > kMaxCopyData || (data.size > 0 && !data.data)) return 0;
-    QByteArray frame(1, kCopyData);
-    std::uint64_t tag = data.tag;
-    frame.append(reinterpret_cast<const char*>(&tag), sizeof tag);
-    putU32(frame, data.size);
-    frame.append(static_cast<const char*>(data.data), static_cast<qsizetype>(data.size));
-    std::int64_t result = 0;
-    if (!request(frame, &result, sizeof result, kHandOverTimeoutMs)) return 0;
-    return static_cast<LResult>(result);
+void WindowSystem::answerSecondStarts() {
+    if (!instance_) return;
+    instance_->listen([this](SingleInstance::Request request) {
+        WindowHandle window = findOwnWindow(request.className.c_str(), request.title.c_str());
+        if (!window) return false;
+        if (request.raise) raiseWindow(window);
+        if (request.hasText) {
+            auto handed = std::make_shared<HandedOver>();
+            handed->bytes = std::move(request.text);
+            handed->record = CopyData{static_cast<std::uintptr_t>(request.tag),
+                                      static_cast<std::uint32_t>(handed->bytes.size()),
+                                      handed->bytes.constData()};
+            postOwned(kWmCopyData, 0, reinterpret_cast<LParam>(&handed->record), handed);
+        }
+        return true;
+    });
 }
 
 }  // namespace ostrel::platform::qt

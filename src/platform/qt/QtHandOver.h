@@ -1,9 +1,11 @@
-// One player per user. The first start takes a lock in a private per-user
-// folder; once its window exists it listens on a local socket there. A
-// second start finds the lock taken, asks the running player over the
-// socket for its window, has it raised and hands it the command line, and
-// waits for the answer, as a message sent to another program's window
-// waits for that window's procedure.
+// One player per user, and the hand-over of a second start to it. The first
+// start takes a lock in a private per-user folder; once its window exists it
+// listens on a local socket there. A second start finds the lock taken and,
+// when the socket takes a connection, the running player's window. Its
+// hand-over is one request on that connection: the window asked for, whether
+// to raise it, and the command line. The running player reads it as it
+// comes, raises its window, queues the text as a message for its loop and
+// answers at once; the second start waits a few seconds at most.
 #pragma once
 
 #include <QByteArray>
@@ -11,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Platform.h"
+#include "platform/WindowSystem.h"
 
 class QSocketNotifier;
 
@@ -19,12 +21,18 @@ namespace ostrel::platform::qt {
 
 class SingleInstance {
 public:
-    // What the running player does for a second start.
-    struct Receiver {
-        std::function<bool(const std::string& className, const std::string& title)> hasWindow;
-        std::function<void()> raise;
-        std::function<LResult(const CopyData& data)> copyData;
+    // A second start's request, as the running player receives it.
+    struct Request {
+        std::string className;
+        std::string title;
+        bool raise = false;
+        bool hasText = false;
+        std::uint64_t tag = 0;
+        QByteArray text;  // exactly the bytes sent
     };
+    // Takes a request in (true when it was for this player's window); runs
+    // inside the socket's event, so it only queues what is to be done.
+    using Receiver = std::function<bool(Request request)>;
 
     SingleInstance();
     ~SingleInstance();
@@ -50,22 +58,20 @@ public:
     // for the next message ends when a second start connects).
     bool listen(Receiver receiver);
 
-    // Second start, each call over one connection to the running player.
-    bool findRemote(const char* className, const char* title);
-    bool raiseRemote();
-    // Returns the running player's answer (0 when it could not be reached).
-    LResult sendCopyData(const CopyData& data);
+    // Second start: whether the running player listens (it has its window).
+    // Connects, without a request.
+    bool connectToRunning();
+    // Second start: sends the one request and waits for the answer; true
+    // when the running player took it.
+    bool handOver(const std::string& className, const std::string& title, bool raise,
+                  const CopyData* data);
 
 private:
     struct Connection;
-    enum class Outcome { Answered, Incomplete, Bad };
-    // Answers the request at the start of `buffer` and takes it out.
-    Outcome answer(QByteArray& buffer, QByteArray& reply);
     void accept();
     void serve(Connection* connection);
     static void drop(Connection* connection);
-    bool connectToRunning();
-    bool request(const QByteArray& frame, void* reply, std::size_t replySize, int timeoutMs);
+    static bool sendAndWait(int fd, const QByteArray& frame);
 
     std::string folder_;
     std::string name_;

@@ -1,6 +1,7 @@
-#include "platform/win32/Win32WaveOut.h"
-
 #include <new>
+
+#include "platform/win32/Win32Platform.h"
+#include "platform/win32/Win32WaveOut.h"
 
 namespace ostrel::platform::win32 {
 
@@ -38,6 +39,21 @@ MmResult openWaveOut(const WaveFormat& format, std::unique_ptr<WaveOutDevice>& d
     }
     device.reset(wrapper);
     return MMSYSERR_NOERROR;
+}
+
+// Sound.
+
+MmResult Win32Sound::waveOutOpen(const WaveFormat& format, std::unique_ptr<WaveOutDevice>& device) {
+    return openWaveOut(format, device);
+}
+
+std::int32_t Win32Sound::sndPlaySound(const char* path, std::uint32_t flags) {
+    return sndPlaySoundA(path, flags);
+}
+
+std::int32_t Win32Sound::playSound(const char* name, std::uint32_t flags) {
+    // No module: the sound is one of the executable's own resources.
+    return PlaySoundA(name, nullptr, flags);
 }
 
 }  // namespace ostrel::platform::win32
