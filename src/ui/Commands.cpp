@@ -197,10 +197,10 @@ std::int32_t chooseMediaFile(char (&buffer)[260]) {
 
 bool runCommand(WindowHandle window, WParam id) {
     // The whole word is compared: a notification in the high half is no command.
-#define OSTREL_RUN_COMMAND(commandId, handler, menuText, image) \
-    if (id == commandId) {                                      \
-        handler(window);                                        \
-        return true;                                            \
+#define OSTREL_RUN_COMMAND(commandId, handler, menuText, image, altLetter) \
+    if (id == commandId) {                                                 \
+        handler(window);                                                   \
+        return true;                                                       \
     }
     OSTREL_COMMANDS(OSTREL_RUN_COMMAND)
 #undef OSTREL_RUN_COMMAND

@@ -21,7 +21,6 @@ namespace ostrel::platform::qt {
 
 namespace {
 
-constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
 constexpr int kNoId = -1;
 
@@ -83,7 +82,7 @@ constexpr Control kSettingsControls[] = {
     {Control::Button, IDC_ITEM_PREV, "&<", 65, 110, 20, 14},
     {Control::Edit, IDC_ITEM_NUMBER, "", 90, 110, 20, 14},
     {Control::Button, IDC_ITEM_NEXT, "&>", 115, 110, 20, 14},
-    {Control::Button, kIdOk, "&OK", 145, 145, 50, 14, true},
+    {Control::Button, IDOK, "&OK", 145, 145, 50, 14, true},
 };
 
 constexpr Control kAboutControls[] = {
@@ -95,7 +94,7 @@ constexpr Control kAboutControls[] = {
     {Control::Static, kNoId, "(Kestrel)", 149, 40, 35, 8},
     {Control::Static, kNoId, "Made by the ostrel developers", 12, 70, 175, 8},
     {Control::Static, IDC_LINK, "", 5, 90, 78, 8},
-    {Control::Button, kIdOk, "&OK", 140, 90, 50, 14, true},
+    {Control::Button, IDOK, "&OK", 140, 90, 50, 14, true},
 };
 
 }  // namespace

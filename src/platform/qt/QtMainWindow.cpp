@@ -17,22 +17,19 @@
 
 #include "platform/qt/QtWindowSystem.h"
 #include "resource_ids.h"
+#include "ui/CommandTable.h"
 
 namespace ostrel::platform::qt {
 
 namespace {
 
-// The menu bar of the window class's menu: one flat row of commands, each
-// with a letter of its own for Alt (the desktop's habit: five start with S).
-struct MenuItem {
-    const char* label;
-    int id;
-};
-constexpr MenuItem kMenuItems[] = {
-    {"&Open", IDM_OPEN},   {"&Start", IDM_START},   {"&Pause", IDM_PAUSE},
-    {"S&top", IDM_STOP},   {"St&ream", IDM_STREAM}, {"Sa&ve", IDM_SAVE},
-    {"&About", IDM_ABOUT}, {"S&ite", IDM_SITE},     {"E&xit", IDM_EXIT},
-};
+// A menu bar label: the command's text with its Alt letter marked, the
+// desktop's habit.
+QString menuLabel(const CommandFace& command) {
+    QString label = QString::fromLatin1(command.menuText);
+    label.insert(command.altLetter, QLatin1Char('&'));
+    return label;
+}
 
 }  // namespace
 
@@ -53,9 +50,10 @@ MainWindow::MainWindow(WindowSystem& system, const QString& title, bool frameles
         // Desktops that move menus out of the window would take the client
         // area's size with them.
         menuBar_->setNativeMenuBar(false);
-        for (const MenuItem& item : kMenuItems) {
-            QAction* action = menuBar_->addAction(QString::fromLatin1(item.label));
-            int id = item.id;
+        // One flat row of commands, each sending its identifier.
+        for (const CommandFace& command : kCommandFaces) {
+            QAction* action = menuBar_->addAction(menuLabel(command));
+            int id = command.id;
             QObject::connect(action, &QAction::triggered, this,
                              [this, id] { system_.commandChosen(id, nullptr); });
         }

@@ -10,13 +10,14 @@
 
 #include "platform/qt/media/AudioOutput.h"
 #include "platform/qt/media/SoundPlayer.h"
+#include "resource_ids.h"
 
 namespace ostrel::platform::qt {
 
 namespace {
 
 constexpr MmResult kWaveBadFormat = 32;
-constexpr const char* kIntroSoundName = "#129";
+constexpr const char* kIntroSoundName = OSTREL_RESOURCE_NAME(IDW_INTRO);
 
 bool environmentIs(const char* name, const char* value) {
     const char* set = std::getenv(name);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 #include "app/Startup.h"
 #include "platform/qt/QtPaths.h"
 #include "platform/qt/QtPlatform.h"

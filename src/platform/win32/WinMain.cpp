@@ -1,7 +1,7 @@
 // The process entry of the Windows player: install the Win32 platform under
 // the core and run it with the command line (the text after the program's
 // name, the blanks after the name already skipped).
-#include "app/PlayerState.h"
+#include "state/PlayerState.h"
 #include "app/Startup.h"
 #include "platform/win32/Win32Platform.h"
 
