@@ -18,8 +18,7 @@ case_config_escape_writes_defaults() {
     status=$(player_wait_exit 10) || fail "the player did not end on Escape" || return
     [ "$status" = 0 ] || fail "exit status $status after Escape" || return
     [ ! -s "$PLAYER_DIR/stderr" ] || fail "a normal end printed: $(head -n 1 "$PLAYER_DIR/stderr")" || return
-    check_config "$PLAYER_DIR/ostrel.cfg" none none ostrel.org/products.html ostrel.org \
-        no no yes text no 200 200 462 386 || return
+    check_config "$PLAYER_DIR/ostrel.cfg" || return
     local left
     left=$(find "$PLAYER_DIR" -mindepth 1 -maxdepth 1 ! -name ostrel ! -name ostrel.cfg ! -name home \
         ! -name run ! -name status ! -name stdout ! -name stderr -printf '%f ')
@@ -50,8 +49,7 @@ placement() {
     press_escape
     status=$(player_wait_exit 10) || fail "the player did not end on Escape" || return
     [ "$status" = 0 ] || fail "exit status $status after Escape" || return
-    check_config "$PLAYER_DIR/ostrel.cfg" "Jane Roe" "Night  Birds" none example.net \
-        yes no no text no 230 90 520 410
+    check_config "$PLAYER_DIR/ostrel.cfg" "${HAND_WRITTEN_WRITES[@]}" XCoord=230 YCoord=90 Width=520 Height=410
 }
 
 # ReadOnly yes: neither Save nor the end of the player touches the file.
@@ -91,8 +89,7 @@ case_config_save_keeps_playing() {
     local tries=30
     while ((tries-- > 0)) && ! grep -q "saver" "$PLAYER_DIR/ostrel.cfg" 2>/dev/null; do sleep 0.1; done
     ((tries >= 0)) || fail "Save did not write the configuration" || return
-    check_config "$PLAYER_DIR/ostrel.cfg" saver none ostrel.org/products.html ostrel.org \
-        no no yes text no 200 200 462 386 || return
+    check_config "$PLAYER_DIR/ostrel.cfg" AuthorId=saver || return
     player_alive || fail "the player ended on Save" || return
     wait_colour blue 6 || fail "the clip did not play on after Save (screen $LAST_COLOUR)" || return
     press_escape
@@ -121,6 +118,5 @@ lone_wav() {
     local ms=$(((ended - started) / 1000000))
     note "the sound run took $ms ms"
     ((ms >= 1900 && ms <= 6000)) || fail "the sound run took $ms ms, not about 2 s" || return
-    check_config "$PLAYER_DIR/ostrel.cfg" none none ostrel.org/products.html ostrel.org \
-        no no yes graphic no 200 200 462 386
+    check_config "$PLAYER_DIR/ostrel.cfg" MenuBar=graphic
 }

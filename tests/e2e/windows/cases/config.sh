@@ -26,8 +26,7 @@ case_config_escape_writes_defaults() {
     end_with escape
     status=$(player_wait_exit 15) || fail "the player did not end on Escape" || return
     [ "$status" = 0 ] || fail "exit status $status after Escape" || return
-    check_config "$PLAYER_DIR/ostrel.cfg" none none ostrel.org/products.html ostrel.org \
-        no no yes text no 200 200 462 386 || return
+    check_config "$PLAYER_DIR/ostrel.cfg" || return
     [ ! -e "$PLAYER_DIR/ostrel.cfg.new" ] || fail "a temporary file was left beside the configuration"
 }
 
@@ -46,8 +45,7 @@ case_config_exit_writes_what_was_read() {
     end_with exit
     status=$(player_wait_exit 15) || fail "the player did not end on Exit" || return
     [ "$status" = 0 ] || fail "exit status $status after Exit" || return
-    check_config "$PLAYER_DIR/ostrel.cfg" "Jane Roe" "Night  Birds" none example.net \
-        yes no no text no 150 120 500 400
+    check_config "$PLAYER_DIR/ostrel.cfg" "${HAND_WRITTEN_WRITES[@]}" XCoord=150 YCoord=120 Width=500 Height=400
 }
 
 # ReadOnly yes: neither Save nor the end of the player touches the file.
@@ -99,6 +97,5 @@ case_config_borderless_full_screen() {
     drv key 0x1B >/dev/null
     status=$(player_wait_exit 15) || fail "the player did not end on Escape" || return
     [ "$status" = 0 ] || fail "exit status $status after Escape" || return
-    check_config "$PLAYER_DIR/ostrel.cfg" none none ostrel.org/products.html ostrel.org \
-        no no yes text no 100 90 400 300
+    check_config "$PLAYER_DIR/ostrel.cfg" XCoord=100 YCoord=90 Width=400 Height=300
 }
