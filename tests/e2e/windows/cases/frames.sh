@@ -1,5 +1,5 @@
 # shellcheck shell=bash
-# Frames reaching the window: every frame of each AVI codec is blitted, the
+# Frames reaching the window: every frame of a clip is blitted, the
 # one left on screen is the one ffmpeg decodes at that place, "-e" stops
 # exactly after its frame; MPEG-1 plays through; a playlist plays in order.
 
@@ -65,28 +65,16 @@ whole_clip() {
     [ "$status" = 0 ] || fail "exit status $status after Escape" || return
 }
 
-# Measured under Wine 8 (luma PSNR of the frame on screen against ffmpeg's
-# decode of the same frame): rawvideo and cinepak identical, mjpeg 54 dB,
-# msmpeg4v2 and mpeg4 45 dB; a neighbouring frame scores 39-46 dB.
-case_frames_rawvideo() {
-    stop_at_frame rawvideo 37 99 && whole_clip rawvideo 99
+# Real frames reach the window: all 75 of the mjpeg clip, and "-e 5" stops
+# after exactly six. Measured under Wine 8, frames on screen score 54 dB
+# against ffmpeg's decode; a neighbouring frame 39-46 dB. Each codec's
+# frames are the decoders' business (Wine's here, ffmpeg's in the engine
+# tests); the player's part is the same for all of them.
+case_frames_whole_clip() {
+    whole_clip mjpeg 48
 }
-case_frames_mjpeg() {
-    stop_at_frame mjpeg 37 48 && whole_clip mjpeg 48
-}
-case_frames_msmpeg4v2() {
-    stop_at_frame msmpeg4v2 37 40 && whole_clip msmpeg4v2 40
-}
-case_frames_mpeg4() {
-    stop_at_frame mpeg4 37 40 && whole_clip mpeg4 40
-}
-case_frames_cinepak() {
-    stop_at_frame cinepak 37 40 && whole_clip cinepak 40
-}
-
-# "-e 5" shows exactly six frames: frame 5 stays, frame 6 never comes.
 case_end_frame_shows_six_frames() {
-    stop_at_frame rawvideo 5 99 && stop_at_frame mjpeg 5 48
+    stop_at_frame mjpeg 5 48
 }
 
 # "-s 10 -t 75 -e 5": the item starts at frame 10 (its time found from the
@@ -149,9 +137,6 @@ mpeg1_case() {
 }
 case_mpeg1_mpg() {
     mpeg1_case mpg
-}
-case_mpeg1_dat() {
-    mpeg1_case dat
 }
 
 # Three items from the configuration play one after the other, then the
