@@ -43,9 +43,9 @@ player_launch() {
     rm -f "$PLAYER_DIR/status"
     (
         cd "$PLAYER_DIR" || exit 1
-        XDG_RUNTIME_DIR="$PLAYER_RUNTIME" HOME="$PLAYER_DIR/home" \
+        env XDG_RUNTIME_DIR="$PLAYER_RUNTIME" HOME="$PLAYER_DIR/home" \
             OSTREL_AUDIO_OUT="${AUDIO_OUT:-null}" OSTREL_NETWORK=offline QT_QPA_PLATFORM=xcb \
-            timeout -k 3 "${PLAYER_LIMIT:-60}" ./ostrel "$@" >"$PLAYER_DIR/stdout" 2>"$PLAYER_DIR/stderr"
+            "${LAUNCH_ENV[@]+"${LAUNCH_ENV[@]}"}" timeout -k 3 "${PLAYER_LIMIT:-60}" ./ostrel "$@" >"$PLAYER_DIR/stdout" 2>"$PLAYER_DIR/stderr"
         echo $? >"$PLAYER_DIR/status.part"
         mv "$PLAYER_DIR/status.part" "$PLAYER_DIR/status"
     ) &
@@ -229,6 +229,22 @@ check_sequence() {
     note "$(basename "$1") frames drawn: $seen"
     [ "$status" = 0 ] || fail "$(basename "$1"): frames drawn were $seen, not $2 to $(($2 + $3 - 1))"
 }
+
+# --- The scenario table's driver (see ../table.sh) --------------------------------
+
+drv_config() {
+    printf '%s\r\n' "$@" >"$PLAYER_DIR/ostrel.cfg"
+    printf '%s\n' "$@" | grep -qx "MenuBar text" && VIDEO_TOP=$MENU_H
+    return 0
+}
+drv_start() { player_launch "$@"; }
+drv_window_shown() { [ -n "$(find_windows "$TITLE")" ]; }
+drv_window_rect() { wait_window && RECT="$WIN_X $WIN_Y $WIN_W $WIN_H"; }
+drv_key() { xdotool windowfocus --sync "$WIN" key "$1" 2>/dev/null; }
+drv_command() { menu_command "$1"; }
+drv_move() { xdotool windowmove "$WIN" "$1" "$2" && xdotool windowsize "$WIN" "$3" "$4" && sleep 0.5; }
+drv_borderless() { return 1; }
+drv_stderr() { cat "$PLAYER_DIR/stderr"; }
 
 # --- The configuration file ----------------------------------------------------
 
