@@ -99,7 +99,7 @@ read_window_rect() {
 
 shot() { xwd -root -silent >"$1"; }
 
-frames() { "$PYTHON" "$E2E_DIR/frames.py" "$@"; }
+frames() { PICTURE_SCALE=gdi "$PYTHON" "$E2E_DIR/../picture.py" "$@"; }
 
 # area_stats SHOT [TOP_SKIP]: "r g b luma spread" of the video area, leaving
 # out TOP_SKIP rows at its top (where the tool bar shows when no frame
@@ -246,5 +246,42 @@ wait_browser() {
 }
 
 # --- The configuration file ----------------------------------------------------
+
+# --- The scenario table's driver (see ../table.sh) ---------------------------
+
+# Paths in the table are Linux ones: the player is given Wine's.
+drv_config() {
+    local line
+    for line; do
+        [[ $line == "FileName /"* ]] && line="FileName $(winpath "${line#FileName }")"
+        printf '%s\r\n' "$line"
+    done >"$PLAYER_DIR/ostrel.cfg"
+}
+drv_start() {
+    local arg args=()
+    for arg; do
+        [[ $arg == /* ]] && arg=$(winpath "$arg")
+        args+=("$arg")
+    done
+    player_launch "${args[@]}"
+}
+drv_window_shown() { drv is-window >/dev/null; }
+drv_window_rect() {
+    wait_window && read_window_rect && RECT="$WIN_L $WIN_T $((WIN_R - WIN_L)) $((WIN_B - WIN_T))"
+}
+drv_key() { [ "$1" = Escape ] && drv key 0x1B >/dev/null; }
+drv_command() {
+    local ids=(Start:40002 Stream:40005 Save:40009 Exit:40016) id
+    for id in "${ids[@]}"; do [ "${id%%:*}" = "$1" ] && drv command "${id#*:}" >/dev/null && return; done
+    return 1
+}
+drv_move() { return 1; }
+# The client area is the whole window but for the menu bar, which comes with
+# the window class in every mode.
+drv_borderless() {
+    read -r X Y W H <<<"$RECT"
+    ((AREA_X == X && AREA_W == W && AREA_Y + AREA_H == Y + H && AREA_Y - Y < 30))
+}
+drv_stderr() { echo -; }
 
 source "$(dirname "${BASH_SOURCE[0]}")/../config_layout.sh"
