@@ -1,29 +1,31 @@
 #!/usr/bin/env python3
-"""Looks at the player's windows on the virtual display: which frame of a
-clip the video area shows, whether it is one flat colour or standing still,
-where the menu bar's commands and a scroll bar's thumb are, and how many
-frames reached the window.
+"""Looks at the player's windows on the virtual display, for both builds:
+which frame of a clip the video area shows, whether it is one flat colour
+or standing still, where the menu bar's commands and a scroll bar's thumb
+are, and how many frames reached the window (Linux).
 
-  screen.py layout SHOT                  first all-black row of an idle window
-  screen.py menu SHOT MENU_H             x centres of the menu bar's commands
-  screen.py still WINDOW X Y W H SECONDS OUT
+  picture.py layout SHOT                  first all-black row of an idle window
+  picture.py menu SHOT MENU_H             x centres of the menu bar's commands
+  picture.py still WINDOW X Y W H SECONDS OUT
                                          waits until the area stands still;
                                          the last window dump goes to OUT
-  screen.py identify SHOT X Y W H TOP CLIP N MIN_PSNR
+  picture.py identify SHOT X Y W H TOP CLIP N MIN_PSNR
                                          the area shows frame N of CLIP
-  screen.py colour SHOT X Y W H          flat colour name, else "mixed"
-  screen.py diff SHOT1 SHOT2 X Y W H     RMS difference of the two areas
-  screen.py ink SHOT X Y W H             share of dark, blue and bright pixels
-  screen.py thumb SHOT X Y W H           a horizontal scroll bar's thumb: share
+  picture.py colour SHOT X Y W H          flat colour name, else "mixed"
+  picture.py stats SHOT X Y W H           mean R G B, luma and luma spread
+  picture.py diff SHOT1 SHOT2 X Y W H     RMS luma difference of the two areas
+                                         and the second one's luma spread
+  picture.py ink SHOT X Y W H             share of dark, blue and bright pixels
+  picture.py thumb SHOT X Y W H           a horizontal scroll bar's thumb: share
                                          of its way (0..1), its centre, and the
                                          trough's ends (x in the bar)
-  screen.py damage LOG [MENU_H]          notes every drawing on every window
+  picture.py damage LOG [MENU_H]          notes every drawing on every window
                                          until stopped (SIGTERM); with MENU_H
                                          reads each frame's band rows back
-  screen.py sequence LOG CLIP FIRST COUNT
+  picture.py sequence LOG CLIP FIRST COUNT
                                          the frames those rows show are FIRST,
                                          FIRST + 1, ... (COUNT of them)
-  screen.py flushes LOG W H TOP          pictures put on a W x H window below
+  picture.py flushes LOG W H TOP          pictures put on a W x H window below
                                          row TOP: count, first, last time
 
 SHOT is an X window dump (xwd) of the player's window; X Y W H is the
@@ -35,8 +37,9 @@ How a frame is told from its neighbours: the test clips show ffmpeg's test
 pattern, whose colour bars stand still while a hue band scrolls sideways a
 few pixels every frame. The band's rows name the frame; the whole picture is
 then compared as a peak signal-to-noise ratio against ffmpeg's decode of the
-frame, scaled to the area the way the player's blit (Qt's nearest-pixel
-image scaling) does it.
+frame, scaled to the area the way the player's blit does it: Qt's
+nearest-pixel image scaling, or with PICTURE_SCALE=gdi Wine's stretching
+blit.
 """
 
 import os
@@ -105,9 +108,14 @@ def clip_frames(clip):
 
 
 def source_index(dest, source):
-    """The source pixel Qt's nearest-pixel scaling takes for each destination
-    pixel: a 16.16 fixed-point step, sampled at the middle of the step
-    (measured pixel for pixel on the raw-video clip in a 462 x 367 area)."""
+    """The source pixel the blit takes for each destination pixel. Qt: a
+    16.16 fixed-point step, sampled at the middle of the step (measured pixel
+    for pixel on the raw-video clip in a 462 x 367 area). Wine's GDI: a
+    destination pixel whose position falls exactly on a source pixel's edge
+    still takes the pixel before it (measured on a 320 x 240 clip in a
+    450 x 336 area)."""
+    if os.environ.get("PICTURE_SCALE") == "gdi":
+        return np.maximum(0, (np.arange(dest) * source - 1) // dest)
     step = int(65536 * source / dest)
     return np.minimum((np.arange(dest) * step + step // 2) >> 16, source - 1)
 
@@ -192,7 +200,7 @@ def cmd_identify(shot, x, y, w, h, top, clip, n, low):
     screen = area(read_shot(shot), x, y, w, h).astype(np.int32)
     frames = clip_frames(clip)
     if not 0 <= n < len(frames):
-        raise SystemExit("screen.py: %s has %d frames, no frame %d" % (clip, len(frames), n))
+        raise SystemExit("picture.py: %s has %d frames, no frame %d" % (clip, len(frames), n))
     rows = np.arange(int(BAND_TOP * h), int(BAND_BOTTOM * h))
     visible = slice(top - y, h)
     band_errors = []
@@ -225,10 +233,18 @@ def cmd_colour(shot, x, y, w, h):
     return 0
 
 
+def cmd_stats(shot, x, y, w, h):
+    part = area(read_shot(shot), x, y, w, h).astype(np.float64)
+    r, g, b = part.reshape(-1, 3).mean(axis=0)
+    y_values = luma(part)
+    print("r=%.1f g=%.1f b=%.1f luma=%.1f spread=%.1f" % (r, g, b, y_values.mean(), y_values.std()))
+    return 0
+
+
 def cmd_diff(shot1, shot2, x, y, w, h):
-    a = area(read_shot(shot1), x, y, w, h).astype(np.float64)
-    b = area(read_shot(shot2), x, y, w, h).astype(np.float64)
-    print("%.2f" % float(np.sqrt(np.mean((a - b) ** 2))))
+    a = luma(area(read_shot(shot1), x, y, w, h).astype(np.float64))
+    b = luma(area(read_shot(shot2), x, y, w, h).astype(np.float64))
+    print("%.2f %.1f" % (float(np.sqrt(np.mean((a - b) ** 2))), b.std()))
     return 0
 
 
@@ -445,6 +461,8 @@ def main(argv):
             return cmd_identify(args[0], *map(int, args[1:6]), args[6], int(args[7]), float(args[8]))
         if command == "colour" and len(args) == 5:
             return cmd_colour(args[0], *map(int, args[1:5]))
+        if command == "stats" and len(args) == 5:
+            return cmd_stats(args[0], *map(int, args[1:5]))
         if command == "diff" and len(args) == 6:
             return cmd_diff(args[0], args[1], *map(int, args[2:6]))
         if command == "ink" and len(args) == 5:

@@ -10,7 +10,7 @@
 
 TITLE=" ostrel v2.03"
 
-screen() { "$PY" "$E2E_DIR/screen.py" "$@"; }
+screen() { "$PY" "$E2E_DIR/../picture.py" "$@"; }
 
 # --- The player --------------------------------------------------------------
 
@@ -196,7 +196,7 @@ wait_colour() {
 # until damage_stop.
 damage_start() {
     DAMAGE_LOG="$CASE_DIR/damage-$(date +%s%N).log"
-    "$PY" "$E2E_DIR/screen.py" damage "$DAMAGE_LOG" "$MENU_H" &
+    "$PY" "$E2E_DIR/../picture.py" damage "$DAMAGE_LOG" "$MENU_H" &
     DAMAGE_PID=$!
     CASE_PIDS+=("$DAMAGE_PID")
     local tries=50

@@ -49,7 +49,7 @@ thumb_of() {
 between() { awk -v v="$1" -v a="$2" -v b="$3" 'BEGIN { exit !(v >= a && v <= b) }'; }
 
 # same_area SHOT1 SHOT2 X Y W H: the two dumps agree there.
-same_area() { [ "$(screen diff "$@")" = 0.00 ]; }
+same_area() { [ "$(screen diff "$@" | cut -d' ' -f1)" = 0.00 ]; }
 
 # The settings dialog wired to the real bars: the position bar stands where
 # the stream was, the volume bar at full scale; a dragged thumb and line
