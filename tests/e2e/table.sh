@@ -69,6 +69,24 @@ t_refused() {
     done
 }
 
+# alone STATUS: the player ends by itself with STATUS, after 2 s at least
+# (the length of the test sound) and no window showed meanwhile.
+t_alone() {
+    local seen="" status started=$SECONDS
+    while [ ! -s "$PLAYER_DIR/status" ] && ((SECONDS - started < 30)); do
+        drv_window_shown && seen=yes
+        sleep 0.1
+    done
+    status=$(player_wait_exit 1) || fail "the player still runs after 30 s" || return
+    [ "$status" = "$1" ] || fail "exit status $status, not $1" || return
+    [ -z "$seen" ] || fail "a player window showed" || return
+    note "the sound run took $((SECONDS - started)) s"
+    ((SECONDS - started >= 2)) || fail "the player ended before the sound could have been played"
+}
+
+# junk NAME: a file of that name beside the player that is no media.
+t_junk() { head -c 4000 /dev/urandom >"$PLAYER_DIR/$1"; }
+
 t_silent() {
     local said
     said=$(drv_stderr)

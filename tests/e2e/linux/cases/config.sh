@@ -1,6 +1,6 @@
 # The configuration file beside the program, where the scenario table
 # (../../cases.txt) does not reach: Save writes it while the player plays
-# on; a lone sound plays without a window and then writes it.
+# on.
 
 # Save writes the file while the player goes on (and before Escape would).
 case_config_save_keeps_playing() {
@@ -19,28 +19,4 @@ case_config_save_keeps_playing() {
     press_escape
     status=$(player_wait_exit 10) || fail "the player did not end on Escape" || return
     [ "$status" = 0 ] || fail "exit status $status after Escape"
-}
-
-# A lone sound plays for its length (2 s) without any window, also on a display that cannot be
-# opened; then the configuration is written and the player ends with 0.
-case_lone_wav_plays_without_window() {
-    lone_wav "$DISPLAY" && lone_wav :99
-}
-lone_wav() {
-    local status started ended seen=""
-    player_prepare "wav$1" || fail "cannot prepare the player" || return
-    started=$(date +%s%N)
-    DISPLAY=$1 player_launch "$MEDIA/tone.wav"
-    while [ ! -s "$PLAYER_DIR/status" ] && (($(date +%s%N) - started < 10000000000)); do
-        [ -n "$(find_windows "$TITLE")" ] && seen=yes
-        sleep 0.1
-    done
-    ended=$(date +%s%N)
-    status=$(player_wait_exit 1) || fail "the player still runs after 10 s" || return
-    [ "$status" = 0 ] || fail "exit status $status after the sound" || return
-    [ -z "$seen" ] || fail "a player window showed during the sound" || return
-    local ms=$(((ended - started) / 1000000))
-    note "the sound run took $ms ms"
-    ((ms >= 1900 && ms <= 6000)) || fail "the sound run took $ms ms, not about 2 s" || return
-    check_config "$PLAYER_DIR/ostrel.cfg" MenuBar=graphic
 }

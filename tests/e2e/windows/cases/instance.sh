@@ -1,6 +1,6 @@
 # shellcheck shell=bash
 # One player at a time: a second start hands its command line to the
-# running one and ends; a lone sound plays without any window.
+# running one and ends.
 
 # second_start NAME SECONDS [ARGS...]: runs another ostrel.exe from a folder
 # of its own to its end; SECOND_STATUS, SECOND_MS.
@@ -64,32 +64,4 @@ case_second_start_missing_path_ends_player() {
     [ "$status" = 1 ] || fail "the running player ended with status $status, not 1" || return
     drv wait-gone 3000 >/dev/null || fail "the window stayed" || return
     [ ! -e "$PLAYER_DIR/ostrel.cfg" ] || fail "a failed hand-over wrote the configuration" || return
-}
-
-# A lone WAV file on the command line: played to its end, synchronously,
-# with no window at any time, then the configuration is saved (the menu bar
-# mode still the configured one, the placement the stored one).
-case_lone_wav_plays_without_window() {
-    local status seen=0 started finished took deadline=$((SECONDS + 40))
-    player_prepare wav
-    PLAYER_TRACE="-all,trace+winmm,+timestamp" player_launch "$(winpath "$MEDIA/tone.wav")"
-    while [ ! -s "$PLAYER_DIR/status" ]; do
-        drv is-window >/dev/null && seen=1
-        sleep 0.2
-        ((SECONDS > deadline)) && break
-    done
-    status=$(player_wait_exit 5) || fail "the player did not end" || return
-    [ "$status" = 0 ] || fail "exit status $status" || return
-    [ "$seen" = 0 ] || fail "a window appeared while the sound played" || return
-    grep -q "MULTIMEDIA_PlaySound .*fdwSound=00000000" "$PLAYER_DIR/trace.log" ||
-        fail "the sound was not played synchronously" || return
-    started=$(grep -m 1 "MULTIMEDIA_PlaySound" "$PLAYER_DIR/trace.log" | cut -d: -f1)
-    finished=$(grep -m 1 "proc_PlaySound Done playing" "$PLAYER_DIR/trace.log" | cut -d: -f1)
-    [ -n "$started" ] && [ -n "$finished" ] || fail "no sound played" || return
-    took=$(awk -v a="$started" -v b="$finished" 'BEGIN { printf "%.2f", b - a }')
-    note "the 2 s sound played for $took s (Wine's audio start included)"
-    # 2 s of sound; Wine's PulseAudio output adds up to 1.7 s at its start.
-    awk -v t="$took" 'BEGIN { exit !(t >= 1.95 && t <= 4.5) }' ||
-        fail "the 2 s sound played for $took s" || return
-    check_config "$PLAYER_DIR/ostrel.cfg" MenuBar=graphic
 }
