@@ -5,6 +5,8 @@
 #   drv_window_shown     the player's window is there now
 #   drv_window_rect      RECT, "X Y W H" of the window (waits for it)
 #   drv_key NAME, drv_command NAME, drv_move X Y W H, drv_borderless
+#   drv_handover ARGS... a second start, to its end: SECOND_STATUS, SECOND_MS
+#   wait_colour NAME S   the video area turns to that flat colour
 #   drv_stderr           what the player said on standard error ("-" when
 #                        the build has no standard error to read)
 # Sourced by suite.sh; every step says why when it fails.
@@ -112,6 +114,20 @@ t_key() { drv_key "$1" || fail "cannot press $1"; }
 t_command() {
     drv_command "$1" || fail "cannot give the command $1" || return
     sleep 0.5
+}
+
+# handover [ARGS...]: a second start hands ARGS to the running player and
+# ends with 0 within HANDOVER_MS; nothing is written beside it.
+t_handover() {
+    drv_handover "$@"
+    note "a second start took $SECOND_MS ms"
+    [ "$SECOND_STATUS" = 0 ] || fail "the second start ended with $SECOND_STATUS, not 0" || return
+    ((SECOND_MS < HANDOVER_MS)) || fail "the second start took $SECOND_MS ms to hand over"
+}
+
+t_colour() {
+    drv_window_rect || fail "no player window" || return
+    wait_colour "$1" 8 || fail "the screen shows $LAST_COLOUR, not $1"
 }
 
 t_ends() {

@@ -245,6 +245,8 @@ drv_command() { menu_command "$1"; }
 drv_move() { xdotool windowmove "$WIN" "$1" "$2" && xdotool windowsize "$WIN" "$3" "$4" && sleep 0.5; }
 drv_borderless() { return 1; }
 drv_stderr() { cat "$PLAYER_DIR/stderr"; }
+drv_handover() { second_start 20 "$@"; }
+HANDOVER_MS=3000
 
 # --- The configuration file ----------------------------------------------------
 

@@ -175,17 +175,7 @@ frozen() {
 # colour_of SHOT: the name of the flat colour the video area shows below
 # the tool bar's rows (black, red, green, blue, magenta), else "mixed".
 colour_of() {
-    local r g b y spread
-    read -r r g b y spread < <(area_stats "$1" "$TOOLBAR_ROWS")
-    "$PYTHON" - "$r" "$g" "$b" "$spread" <<'EOF'
-import sys
-r, g, b, spread = map(float, sys.argv[1:5])
-names = {"black": (0, 0, 0), "red": (235, 16, 16), "green": (16, 200, 16),
-         "blue": (16, 16, 235), "magenta": (192, 32, 128)}
-best = min(names, key=lambda n: sum((p - q) ** 2 for p, q in zip((r, g, b), names[n])))
-near = sum((p - q) ** 2 for p, q in zip((r, g, b), names[best])) ** 0.5
-print(best if spread < 12 and near < 45 else "mixed")
-EOF
+    frames colour "$1" "$AREA_X" $((AREA_Y + TOOLBAR_ROWS)) "$AREA_W" $((AREA_H - TOOLBAR_ROWS))
 }
 
 # wait_colour NAME SECONDS: the video area turns to that flat colour.
@@ -283,5 +273,17 @@ drv_borderless() {
     ((AREA_X == X && AREA_W == W && AREA_Y + AREA_H == Y + H && AREA_Y - Y < 30))
 }
 drv_stderr() { echo -; }
+drv_handover() {
+    local first_dir=$PLAYER_DIR arg args=()
+    for arg; do
+        [[ $arg == /* ]] && arg=$(winpath "$arg")
+        args+=("$arg")
+    done
+    player_prepare "second-$RANDOM"
+    player_run 30 "${args[@]}"
+    SECOND_STATUS=$RUN_STATUS SECOND_MS=$RUN_MS PLAYER_DIR=$first_dir
+}
+# A start of Wine takes seconds of its own.
+HANDOVER_MS=10000
 
 source "$(dirname "${BASH_SOURCE[0]}")/../config_layout.sh"
