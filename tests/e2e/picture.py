@@ -12,7 +12,6 @@ are, and how many frames reached the window (Linux).
   picture.py identify SHOT X Y W H TOP CLIP N MIN_PSNR
                                          the area shows frame N of CLIP
   picture.py colour SHOT X Y W H          flat colour name, else "mixed"
-  picture.py stats SHOT X Y W H           mean R G B, luma and luma spread
   picture.py diff SHOT1 SHOT2 X Y W H     RMS luma difference of the two areas
                                          and the second one's luma spread
   picture.py ink SHOT X Y W H             share of dark, blue and bright pixels
@@ -230,14 +229,6 @@ def cmd_colour(shot, x, y, w, h):
     best = min(COLOURS, key=lambda c: float(np.sum((mean - COLOURS[c]) ** 2)))
     near = float(np.sqrt(np.sum((mean - COLOURS[best]) ** 2)))
     print(best if spread < 20 and near < 45 else "mixed")
-    return 0
-
-
-def cmd_stats(shot, x, y, w, h):
-    part = area(read_shot(shot), x, y, w, h).astype(np.float64)
-    r, g, b = part.reshape(-1, 3).mean(axis=0)
-    y_values = luma(part)
-    print("r=%.1f g=%.1f b=%.1f luma=%.1f spread=%.1f" % (r, g, b, y_values.mean(), y_values.std()))
     return 0
 
 
@@ -461,8 +452,6 @@ def main(argv):
             return cmd_identify(args[0], *map(int, args[1:6]), args[6], int(args[7]), float(args[8]))
         if command == "colour" and len(args) == 5:
             return cmd_colour(args[0], *map(int, args[1:5]))
-        if command == "stats" and len(args) == 5:
-            return cmd_stats(args[0], *map(int, args[1:5]))
         if command == "diff" and len(args) == 6:
             return cmd_diff(args[0], args[1], *map(int, args[2:6]))
         if command == "ink" and len(args) == 5:

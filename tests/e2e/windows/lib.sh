@@ -101,15 +101,6 @@ shot() { xwd -root -silent >"$1"; }
 
 frames() { PICTURE_SCALE=gdi "$PYTHON" "$E2E_DIR/../picture.py" "$@"; }
 
-# area_stats SHOT [TOP_SKIP]: "r g b luma spread" of the video area, leaving
-# out TOP_SKIP rows at its top (where the tool bar shows when no frame
-# covers it).
-area_stats() {
-    local skip=${2:-0}
-    frames stats "$1" "$AREA_X" $((AREA_Y + skip)) "$AREA_W" $((AREA_H - skip)) |
-        sed 's/[a-z]*=//g'
-}
-
 # The rows at the top of the video area where the tool bar shows whenever no
 # frame covers it: left out where a changing or resting picture is looked
 # for, so that the tool bar's own painting is not taken for one.
