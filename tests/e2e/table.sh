@@ -148,7 +148,7 @@ t_unchanged() {
 t_nothing_beside() {
     local left
     left=$(find "$PLAYER_DIR" -mindepth 1 -maxdepth 1 ! -name 'ostrel*' ! -name home ! -name run \
-        ! -name status ! -name stdout ! -name stderr ! -name trace.log -printf '%f ')
+        ! -name status ! -name stdout ! -name stderr ! -name trace.log ! -name 'second.*' -printf '%f ')
     [ -z "$left" ] || fail "files left beside the configuration: $left" || return
     [ ! -e "$PLAYER_DIR/ostrel.cfg.new" ] || fail "a temporary file was left beside the configuration"
 }
