@@ -6,6 +6,7 @@
 #   drv_window_rect      RECT, "X Y W H" of the window (waits for it)
 #   drv_key NAME, drv_command NAME, drv_move X Y W H, drv_borderless
 #   drv_handover ARGS... a second start, to its end: SECOND_STATUS, SECOND_MS
+#   drv_codec_box        the "Codec problem" message shows and is answered
 #   wait_colour NAME S   the video area turns to that flat colour
 #   drv_stderr           what the player said on standard error ("-" when
 #                        the build has no standard error to read)
@@ -50,7 +51,7 @@ t_start() { drv_start "$@"; }
 # showed, the configuration stayed as it was (or none was written), and
 # standard error is one line holding each TEXT.
 t_refused() {
-    local seen="" status said text deadline=$((SECONDS + 30))
+    local seen="" status deadline=$((SECONDS + 30))
     while [ ! -s "$PLAYER_DIR/status" ] && ((SECONDS < deadline)); do
         drv_window_shown && seen=yes
         sleep 0.1
@@ -63,6 +64,12 @@ t_refused() {
     else
         [ ! -e "$PLAYER_DIR/ostrel.cfg" ] || fail "a configuration was written" || return
     fi
+    t_says "$@"
+}
+
+# says TEXT...: standard error is one line holding each TEXT.
+t_says() {
+    local said text
     said=$(drv_stderr)
     [ "$said" = - ] && return 0
     [ "$(wc -l <<<"$said")" = 1 ] || fail "standard error holds more than one line: ${said//$'\n'/|}" || return
@@ -85,6 +92,16 @@ t_alone() {
     note "the sound run took $((SECONDS - started)) s"
     ((SECONDS - started >= 2)) || fail "the player ended before the sound could have been played"
 }
+
+# folder NAME: a folder of that name beside the player, an item that
+# exists but is no media.
+t_folder() { mkdir -p "$PLAYER_DIR/$1"; }
+
+# codec_box: the "Codec problem" message comes up while the player runs,
+# and is answered.
+t_codec_box() { drv_codec_box || fail "no \"Codec problem\" message answered while the player ran"; }
+
+t_nothing_written() { [ ! -e "$PLAYER_DIR/ostrel.cfg" ] || fail "a configuration was written"; }
 
 # junk NAME: a file of that name beside the player that is no media.
 t_junk() { head -c 4000 /dev/urandom >"$PLAYER_DIR/$1"; }

@@ -246,6 +246,10 @@ drv_move() { xdotool windowmove "$WIN" "$1" "$2" && xdotool windowsize "$WIN" "$
 drv_borderless() { return 1; }
 drv_stderr() { cat "$PLAYER_DIR/stderr"; }
 drv_handover() { second_start 20 "$@"; }
+drv_codec_box() {
+    wait_titled "Codec problem" 15 && sleep 0.3 && player_alive &&
+        xdotool windowfocus --sync "$FOUND" key Return 2>/dev/null && wait_gone "$FOUND" 5
+}
 HANDOVER_MS=3000
 
 # --- The configuration file ----------------------------------------------------

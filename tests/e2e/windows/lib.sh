@@ -274,6 +274,12 @@ drv_handover() {
     player_run 30 "${args[@]}"
     SECOND_STATUS=$RUN_STATUS SECOND_MS=$RUN_MS PLAYER_DIR=$first_dir
 }
+drv_codec_box() {
+    drv find-dialog "Codec problem" 30000 >/dev/null &&
+        drv dialog-texts "Codec problem" | grep -q "Codec is not available" &&
+        drv is-window >/dev/null && [ ! -s "$PLAYER_DIR/status" ] &&
+        drv dialog-command "Codec problem" 1 >/dev/null
+}
 # A start of Wine takes seconds of its own.
 HANDOVER_MS=10000
 
