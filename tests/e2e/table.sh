@@ -7,6 +7,10 @@
 #   drv_key NAME, drv_command NAME, drv_move X Y W H, drv_borderless
 #   drv_handover ARGS... a second start, to its end: SECOND_STATUS, SECOND_MS
 #   drv_codec_box        the "Codec problem" message shows and is answered
+#   drv_watch            from the next start on, frames drawn are noted
+#   drv_frames CLIP N C  C frames were drawn, frames N, N + 1, ... of CLIP
+#   drv_span             seconds from the first frame drawn to the last
+#   check_frame SHOT CLIP N MIN_PSNR, wait_still S (STILL_SHOT)
 #   wait_colour NAME S   the video area turns to that flat colour
 #   drv_stderr           what the player said on standard error ("-" when
 #                        the build has no standard error to read)
@@ -146,6 +150,30 @@ t_colour() {
     drv_window_rect || fail "no player window" || return
     wait_colour "$1" 8 || fail "the screen shows $LAST_COLOUR, not $1"
 }
+
+t_watch() { drv_watch || fail "cannot watch the window's drawing"; }
+
+# frame CLIP N MIN_PSNR: the picture comes to rest on frame N of CLIP.
+t_frame() {
+    drv_window_rect || fail "no player window" || return
+    wait_still 25 || fail "the picture never came to rest" || return
+    check_frame "$STILL_SHOT" "$@"
+}
+
+# frames CLIP FIRST COUNT: COUNT frames reached the window, one after the
+# other from frame FIRST of CLIP, none left out, none twice.
+t_frames() { drv_frames "$@"; }
+
+# paced LOW HIGH: the first frame to the last took LOW to HIGH seconds.
+t_paced() {
+    local span
+    span=$(drv_span)
+    note "frames drawn over $span s"
+    awk -v s="$span" -v a="$1" -v b="$2" 'BEGIN { exit !(s >= a && s <= b) }' ||
+        fail "the frames took $span s, not $1 to $2"
+}
+
+t_wait() { sleep "$1"; }
 
 t_ends() {
     local status

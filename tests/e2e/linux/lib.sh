@@ -246,6 +246,13 @@ drv_move() { xdotool windowmove "$WIN" "$1" "$2" && xdotool windowsize "$WIN" "$
 drv_borderless() { return 1; }
 drv_stderr() { cat "$PLAYER_DIR/stderr"; }
 drv_handover() { second_start 20 "$@"; }
+drv_watch() { damage_start; }
+drv_frames() {
+    count_frames
+    [ "$SHOWN" = "$3" ] || fail "$SHOWN frames reached the window, not $3" || return
+    check_sequence "$@"
+}
+drv_span() { awk -v a="$FIRST_FRAME_AT" -v b="$LAST_FRAME_AT" 'BEGIN { printf "%.2f\n", b - a }'; }
 drv_codec_box() {
     wait_titled "Codec problem" 15 && sleep 0.3 && player_alive &&
         xdotool windowfocus --sync "$FOUND" key Return 2>/dev/null && wait_gone "$FOUND" 5

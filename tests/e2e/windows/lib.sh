@@ -228,6 +228,18 @@ wait_browser() {
 
 # --- The configuration file ----------------------------------------------------
 
+# check_frame SHOT CLIP N MIN_PSNR: the video area of SHOT shows frame N of
+# CLIP (its scrolling band matches frame N best of all the clip's frames),
+# with a luma PSNR of at least MIN_PSNR against ffmpeg's decode, and closer
+# to frame N than to its neighbours.
+check_frame() {
+    local report
+    report=$(frames identify "$1" "$AREA_X" "$AREA_Y" "$AREA_W" "$AREA_H" "$AREA_Y" "$2" "$3" "$4")
+    local status=$?
+    note "$(basename "$2") frame $3: $report"
+    [ "$status" = 0 ] || fail "$(basename "$2"): frame $3 expected, screen: $report"
+}
+
 # --- The scenario table's driver (see ../table.sh) ---------------------------
 
 # Paths in the table are Linux ones: the player is given Wine's.
@@ -280,6 +292,15 @@ drv_codec_box() {
         drv is-window >/dev/null && [ ! -s "$PLAYER_DIR/status" ] &&
         drv dialog-command "Codec problem" 1 >/dev/null
 }
+drv_watch() { PLAYER_TRACE=$TRACE_PLAYBACK; }
+# The trace counts the frames blitted; which frames they were is told by
+# the one left on the screen.
+drv_frames() {
+    local blits
+    blits=$(frame_blits)
+    [ "$blits" = "$3" ] || fail "$blits frames blitted, not $3"
+}
+drv_span() { blit_span; }
 # A start of Wine takes seconds of its own.
 HANDOVER_MS=10000
 
