@@ -1,13 +1,18 @@
 # The end-to-end suites' shared frame, sourced by linux/run_all.sh and
 # windows/run_all.sh: reporting helpers and the loop that runs the cases.
 #
-# A suite defines its cases as functions case_NAME in the files of its
+# A suite runs the rows of the scenario table (cases.txt) that name its
+# build (E2E_BUILD), then its cases, functions case_NAME in the files of its
 # cases/ folder (they run in the order the files list them), sets CASE_LIMIT
 # (seconds a case may take), ONLY (the case names or prefixes asked for,
 # empty for all) and case_cleanup (stops what a case started), and may
 # define before_case and after_case, run around each case. A case fails on
 # the first `fail`, on a status other than 0, or when it outlasts the limit.
 # shellcheck shell=bash
+
+E2E_SHARED=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=table.sh
+. "$E2E_SHARED/table.sh"
 
 say() { printf '%s\n' "$*"; }
 elapsed() { echo $(($(date +%s) - $1)); }
@@ -50,7 +55,8 @@ running_case=
 # E2E_VERBOSE=1 also prints each case's notes.
 run_cases() {
     local cases_dir=$1 work=$2 part name started status timed_out took limit
-    local ordered=()
+    table_cases "$E2E_SHARED/cases.txt" "$E2E_BUILD"
+    local ordered=("${TABLE_NAMES[@]}")
     for part in "$cases_dir"/*.sh; do
         # shellcheck source=/dev/null
         . "$part"

@@ -10,7 +10,7 @@
 
 TITLE=" ostrel v2.03"
 
-screen() { "$PY" "$E2E_DIR/screen.py" "$@"; }
+screen() { "$PY" "$E2E_DIR/../picture.py" "$@"; }
 
 # --- The player --------------------------------------------------------------
 
@@ -43,9 +43,9 @@ player_launch() {
     rm -f "$PLAYER_DIR/status"
     (
         cd "$PLAYER_DIR" || exit 1
-        XDG_RUNTIME_DIR="$PLAYER_RUNTIME" HOME="$PLAYER_DIR/home" \
+        env XDG_RUNTIME_DIR="$PLAYER_RUNTIME" HOME="$PLAYER_DIR/home" \
             OSTREL_AUDIO_OUT="${AUDIO_OUT:-null}" OSTREL_NETWORK=offline QT_QPA_PLATFORM=xcb \
-            timeout -k 3 "${PLAYER_LIMIT:-60}" ./ostrel "$@" >"$PLAYER_DIR/stdout" 2>"$PLAYER_DIR/stderr"
+            "${LAUNCH_ENV[@]+"${LAUNCH_ENV[@]}"}" timeout -k 3 "${PLAYER_LIMIT:-60}" ./ostrel "$@" >"$PLAYER_DIR/stdout" 2>"$PLAYER_DIR/stderr"
         echo $? >"$PLAYER_DIR/status.part"
         mv "$PLAYER_DIR/status.part" "$PLAYER_DIR/status"
     ) &
@@ -196,7 +196,7 @@ wait_colour() {
 # until damage_stop.
 damage_start() {
     DAMAGE_LOG="$CASE_DIR/damage-$(date +%s%N).log"
-    "$PY" "$E2E_DIR/screen.py" damage "$DAMAGE_LOG" "$MENU_H" &
+    "$PY" "$E2E_DIR/../picture.py" damage "$DAMAGE_LOG" "$MENU_H" &
     DAMAGE_PID=$!
     CASE_PIDS+=("$DAMAGE_PID")
     local tries=50
@@ -229,6 +229,35 @@ check_sequence() {
     note "$(basename "$1") frames drawn: $seen"
     [ "$status" = 0 ] || fail "$(basename "$1"): frames drawn were $seen, not $2 to $(($2 + $3 - 1))"
 }
+
+# --- The scenario table's driver (see ../table.sh) --------------------------------
+
+drv_config() {
+    printf '%s\r\n' "$@" >"$PLAYER_DIR/ostrel.cfg"
+    printf '%s\n' "$@" | grep -qx "MenuBar text" && VIDEO_TOP=$MENU_H
+    return 0
+}
+drv_start() { player_launch "$@"; }
+drv_window_shown() { [ -n "$(find_windows "$TITLE")" ]; }
+drv_window_rect() { wait_window && RECT="$WIN_X $WIN_Y $WIN_W $WIN_H"; }
+drv_key() { xdotool windowfocus --sync "$WIN" key "$1" 2>/dev/null; }
+drv_command() { menu_command "$1"; }
+drv_move() { xdotool windowmove "$WIN" "$1" "$2" && xdotool windowsize "$WIN" "$3" "$4" && sleep 0.5; }
+drv_borderless() { return 1; }
+drv_stderr() { cat "$PLAYER_DIR/stderr"; }
+drv_handover() { second_start 20 "$@"; }
+drv_watch() { damage_start; }
+drv_frames() {
+    count_frames
+    [ "$SHOWN" = "$3" ] || fail "$SHOWN frames reached the window, not $3" || return
+    check_sequence "$@"
+}
+drv_span() { awk -v a="$FIRST_FRAME_AT" -v b="$LAST_FRAME_AT" 'BEGIN { printf "%.2f\n", b - a }'; }
+drv_codec_box() {
+    wait_titled "Codec problem" 15 && sleep 0.3 && player_alive &&
+        xdotool windowfocus --sync "$FOUND" key Return 2>/dev/null && wait_gone "$FOUND" 5
+}
+HANDOVER_MS=3000
 
 # --- The configuration file ----------------------------------------------------
 

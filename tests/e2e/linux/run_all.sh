@@ -25,6 +25,7 @@ ROOT=$(cd "$E2E_DIR/../../.." && pwd)
 BUILD=$(cd "${1:?usage: run_all.sh BUILD_DIR [CASE...]}" && pwd) || exit 2
 shift
 ONLY=("$@")
+E2E_BUILD=linux
 PLAYER="$BUILD/src/platform/qt/ostrel"
 [ -x "$PLAYER" ] || PLAYER="$BUILD/ostrel"
 WORK=${E2E_WORK:-$BUILD/e2e-linux}

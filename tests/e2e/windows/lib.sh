@@ -99,16 +99,7 @@ read_window_rect() {
 
 shot() { xwd -root -silent >"$1"; }
 
-frames() { "$PYTHON" "$E2E_DIR/frames.py" "$@"; }
-
-# area_stats SHOT [TOP_SKIP]: "r g b luma spread" of the video area, leaving
-# out TOP_SKIP rows at its top (where the tool bar shows when no frame
-# covers it).
-area_stats() {
-    local skip=${2:-0}
-    frames stats "$1" "$AREA_X" $((AREA_Y + skip)) "$AREA_W" $((AREA_H - skip)) |
-        sed 's/[a-z]*=//g'
-}
+frames() { PICTURE_SCALE=gdi "$PYTHON" "$E2E_DIR/../picture.py" "$@"; }
 
 # The rows at the top of the video area where the tool bar shows whenever no
 # frame covers it: left out where a changing or resting picture is looked
@@ -175,17 +166,7 @@ frozen() {
 # colour_of SHOT: the name of the flat colour the video area shows below
 # the tool bar's rows (black, red, green, blue, magenta), else "mixed".
 colour_of() {
-    local r g b y spread
-    read -r r g b y spread < <(area_stats "$1" "$TOOLBAR_ROWS")
-    "$PYTHON" - "$r" "$g" "$b" "$spread" <<'EOF'
-import sys
-r, g, b, spread = map(float, sys.argv[1:5])
-names = {"black": (0, 0, 0), "red": (235, 16, 16), "green": (16, 200, 16),
-         "blue": (16, 16, 235), "magenta": (192, 32, 128)}
-best = min(names, key=lambda n: sum((p - q) ** 2 for p, q in zip((r, g, b), names[n])))
-near = sum((p - q) ** 2 for p, q in zip((r, g, b), names[best])) ** 0.5
-print(best if spread < 12 and near < 45 else "mixed")
-EOF
+    frames colour "$1" "$AREA_X" $((AREA_Y + TOOLBAR_ROWS)) "$AREA_W" $((AREA_H - TOOLBAR_ROWS))
 }
 
 # wait_colour NAME SECONDS: the video area turns to that flat colour.
@@ -246,5 +227,81 @@ wait_browser() {
 }
 
 # --- The configuration file ----------------------------------------------------
+
+# check_frame SHOT CLIP N MIN_PSNR: the video area of SHOT shows frame N of
+# CLIP (its scrolling band matches frame N best of all the clip's frames),
+# with a luma PSNR of at least MIN_PSNR against ffmpeg's decode, and closer
+# to frame N than to its neighbours.
+check_frame() {
+    local report
+    report=$(frames identify "$1" "$AREA_X" "$AREA_Y" "$AREA_W" "$AREA_H" "$AREA_Y" "$2" "$3" "$4")
+    local status=$?
+    note "$(basename "$2") frame $3: $report"
+    [ "$status" = 0 ] || fail "$(basename "$2"): frame $3 expected, screen: $report"
+}
+
+# --- The scenario table's driver (see ../table.sh) ---------------------------
+
+# Paths in the table are Linux ones: the player is given Wine's.
+drv_config() {
+    local line
+    for line; do
+        [[ $line == "FileName /"* ]] && line="FileName $(winpath "${line#FileName }")"
+        printf '%s\r\n' "$line"
+    done >"$PLAYER_DIR/ostrel.cfg"
+}
+drv_start() {
+    local arg args=()
+    for arg; do
+        [[ $arg == /* ]] && arg=$(winpath "$arg")
+        args+=("$arg")
+    done
+    player_launch "${args[@]}"
+}
+drv_window_shown() { drv is-window >/dev/null; }
+drv_window_rect() {
+    wait_window && read_window_rect && RECT="$WIN_L $WIN_T $((WIN_R - WIN_L)) $((WIN_B - WIN_T))"
+}
+drv_key() { [ "$1" = Escape ] && drv key 0x1B >/dev/null; }
+drv_command() {
+    local ids=(Start:40002 Stream:40005 Save:40009 Exit:40016) id
+    for id in "${ids[@]}"; do [ "${id%%:*}" = "$1" ] && drv command "${id#*:}" >/dev/null && return; done
+    return 1
+}
+drv_move() { return 1; }
+# The client area is the whole window but for the menu bar, which comes with
+# the window class in every mode.
+drv_borderless() {
+    read -r X Y W H <<<"$RECT"
+    ((AREA_X == X && AREA_W == W && AREA_Y + AREA_H == Y + H && AREA_Y - Y < 30))
+}
+drv_stderr() { echo -; }
+drv_handover() {
+    local first_dir=$PLAYER_DIR arg args=()
+    for arg; do
+        [[ $arg == /* ]] && arg=$(winpath "$arg")
+        args+=("$arg")
+    done
+    player_prepare "second-$RANDOM"
+    player_run 30 "${args[@]}"
+    SECOND_STATUS=$RUN_STATUS SECOND_MS=$RUN_MS PLAYER_DIR=$first_dir
+}
+drv_codec_box() {
+    drv find-dialog "Codec problem" 30000 >/dev/null &&
+        drv dialog-texts "Codec problem" | grep -q "Codec is not available" &&
+        drv is-window >/dev/null && [ ! -s "$PLAYER_DIR/status" ] &&
+        drv dialog-command "Codec problem" 1 >/dev/null
+}
+drv_watch() { PLAYER_TRACE=$TRACE_PLAYBACK; }
+# The trace counts the frames blitted; which frames they were is told by
+# the one left on the screen.
+drv_frames() {
+    local blits
+    blits=$(frame_blits)
+    [ "$blits" = "$3" ] || fail "$blits frames blitted, not $3"
+}
+drv_span() { blit_span; }
+# A start of Wine takes seconds of its own.
+HANDOVER_MS=10000
 
 source "$(dirname "${BASH_SOURCE[0]}")/../config_layout.sh"

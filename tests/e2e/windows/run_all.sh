@@ -24,6 +24,7 @@ ROOT=$(cd "$E2E_DIR/../../.." && pwd)
 BUILD=$(cd "${1:?usage: run_all.sh BUILD_DIR [CASE...]}" && pwd) || exit 2
 shift
 ONLY=("$@")
+E2E_BUILD=windows
 EXE="$BUILD/ostrel.exe"
 WORK=${E2E_WORK:-$BUILD/e2e-windows}
 MEDIA=${E2E_MEDIA:-$BUILD/e2e-media}

@@ -1,6 +1,5 @@
-# One player per user: a second start hands its command line to the
-# running player and ends with 0 at once; the running one switches to the
-# item it was given. The lock and the socket sit in a folder of the user's
+# One player per user: the hand-over is a row of the scenario table
+# (../../cases.txt). The lock and the socket sit in a folder of the user's
 # own (mode 700), so another user's start cannot reach them.
 
 # second_start SECONDS ARGS...: runs the player of PLAYER_DIR again in the
@@ -19,42 +18,6 @@ second_start() {
     )
     SECOND_STATUS=$?
     SECOND_MS=$((($(date +%s%N) - started) / 1000000))
-}
-
-case_hand_over_to_running_player() {
-    local status
-    player_prepare first "MenuBar text" || fail "cannot prepare the player" || return
-    player_launch "$MEDIA/halves.avi"
-    wait_window || fail "no player window" || return
-    wait_colour red 5 || fail "the first item did not show (screen $LAST_COLOUR)" || return
-
-    second_start 20 "$MEDIA/solid-green.avi"
-    note "the second start took $SECOND_MS ms"
-    [ "$SECOND_STATUS" = 0 ] || fail "the second start ended with $SECOND_STATUS, not 0" || return
-    ((SECOND_MS < 3000)) || fail "the second start took $SECOND_MS ms to hand over" || return
-    [ ! -s "$PLAYER_DIR/second.stderr" ] ||
-        fail "the second start printed: $(head -n 1 "$PLAYER_DIR/second.stderr")" || return
-    wait_colour green 3 || fail "the running player did not switch to the handed-over item (screen $LAST_COLOUR)" ||
-        return
-    player_alive || fail "the running player ended on the hand-over" || return
-    [ "$(find_windows "$TITLE" | wc -l)" = 1 ] || fail "more than one player window" || return
-    # It stays on the new item's last frame: the old item does not come back.
-    sleep 1.5
-    [ "$(colour_now)" = green ] || fail "after the handed-over item the screen shows $(colour_now)" || return
-
-    # A second start with nothing to hand over only brings the player up.
-    second_start 20
-    [ "$SECOND_STATUS" = 0 ] || fail "an empty second start ended with $SECOND_STATUS" || return
-    ((SECOND_MS < 3000)) || fail "an empty second start took $SECOND_MS ms" || return
-    sleep 0.3
-    [ "$(colour_now)" = green ] || fail "an empty second start changed the screen" || return
-
-    # A hand-over naming a missing file ends the running player.
-    second_start 20 "$MEDIA/not-there.avi"
-    [ "$SECOND_STATUS" = 0 ] || fail "the second start with a missing file ended with $SECOND_STATUS" || return
-    status=$(player_wait_exit 10) || fail "the running player went on after a missing file was handed over" ||
-        return
-    note "after a missing file was handed over the player ended with $status"
 }
 
 # The user the other-user check runs as; made for the check and removed.

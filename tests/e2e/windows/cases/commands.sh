@@ -139,8 +139,8 @@ case_commands_about_save_site() {
     read_window_rect
     drv command 40009 >/dev/null
     sleep 1
-    check_config "$PLAYER_DIR/ostrel.cfg" none none ostrel.org/products.html ostrel.org \
-        no no yes text no "$WIN_L" "$WIN_T" $((WIN_R - WIN_L)) $((WIN_B - WIN_T)) || return
+    check_config "$PLAYER_DIR/ostrel.cfg" XCoord="$WIN_L" YCoord="$WIN_T" Width=$((WIN_R - WIN_L)) \
+        Height=$((WIN_B - WIN_T)) || return
     drv is-window >/dev/null || fail "the player ended on Save" || return
 
     # Site opens the maker's products page.

@@ -1,29 +1,30 @@
 #!/usr/bin/env python3
-"""Looks at the player's windows on the virtual display: which frame of a
-clip the video area shows, whether it is one flat colour or standing still,
-where the menu bar's commands and a scroll bar's thumb are, and how many
-frames reached the window.
+"""Looks at the player's windows on the virtual display, for both builds:
+which frame of a clip the video area shows, whether it is one flat colour
+or standing still, where the menu bar's commands and a scroll bar's thumb
+are, and how many frames reached the window (Linux).
 
-  screen.py layout SHOT                  first all-black row of an idle window
-  screen.py menu SHOT MENU_H             x centres of the menu bar's commands
-  screen.py still WINDOW X Y W H SECONDS OUT
+  picture.py layout SHOT                  first all-black row of an idle window
+  picture.py menu SHOT MENU_H             x centres of the menu bar's commands
+  picture.py still WINDOW X Y W H SECONDS OUT
                                          waits until the area stands still;
                                          the last window dump goes to OUT
-  screen.py identify SHOT X Y W H TOP CLIP N MIN_PSNR
+  picture.py identify SHOT X Y W H TOP CLIP N MIN_PSNR
                                          the area shows frame N of CLIP
-  screen.py colour SHOT X Y W H          flat colour name, else "mixed"
-  screen.py diff SHOT1 SHOT2 X Y W H     RMS difference of the two areas
-  screen.py ink SHOT X Y W H             share of dark, blue and bright pixels
-  screen.py thumb SHOT X Y W H           a horizontal scroll bar's thumb: share
+  picture.py colour SHOT X Y W H          flat colour name, else "mixed"
+  picture.py diff SHOT1 SHOT2 X Y W H     RMS luma difference of the two areas
+                                         and the second one's luma spread
+  picture.py ink SHOT X Y W H             share of dark, blue and bright pixels
+  picture.py thumb SHOT X Y W H           a horizontal scroll bar's thumb: share
                                          of its way (0..1), its centre, and the
                                          trough's ends (x in the bar)
-  screen.py damage LOG [MENU_H]          notes every drawing on every window
+  picture.py damage LOG [MENU_H]          notes every drawing on every window
                                          until stopped (SIGTERM); with MENU_H
                                          reads each frame's band rows back
-  screen.py sequence LOG CLIP FIRST COUNT
+  picture.py sequence LOG CLIP FIRST COUNT
                                          the frames those rows show are FIRST,
                                          FIRST + 1, ... (COUNT of them)
-  screen.py flushes LOG W H TOP          pictures put on a W x H window below
+  picture.py flushes LOG W H TOP          pictures put on a W x H window below
                                          row TOP: count, first, last time
 
 SHOT is an X window dump (xwd) of the player's window; X Y W H is the
@@ -35,8 +36,9 @@ How a frame is told from its neighbours: the test clips show ffmpeg's test
 pattern, whose colour bars stand still while a hue band scrolls sideways a
 few pixels every frame. The band's rows name the frame; the whole picture is
 then compared as a peak signal-to-noise ratio against ffmpeg's decode of the
-frame, scaled to the area the way the player's blit (Qt's nearest-pixel
-image scaling) does it.
+frame, scaled to the area the way the player's blit does it: Qt's
+nearest-pixel image scaling, or with PICTURE_SCALE=gdi Wine's stretching
+blit.
 """
 
 import os
@@ -105,9 +107,14 @@ def clip_frames(clip):
 
 
 def source_index(dest, source):
-    """The source pixel Qt's nearest-pixel scaling takes for each destination
-    pixel: a 16.16 fixed-point step, sampled at the middle of the step
-    (measured pixel for pixel on the raw-video clip in a 462 x 367 area)."""
+    """The source pixel the blit takes for each destination pixel. Qt: a
+    16.16 fixed-point step, sampled at the middle of the step (measured pixel
+    for pixel on the raw-video clip in a 462 x 367 area). Wine's GDI: a
+    destination pixel whose position falls exactly on a source pixel's edge
+    still takes the pixel before it (measured on a 320 x 240 clip in a
+    450 x 336 area)."""
+    if os.environ.get("PICTURE_SCALE") == "gdi":
+        return np.maximum(0, (np.arange(dest) * source - 1) // dest)
     step = int(65536 * source / dest)
     return np.minimum((np.arange(dest) * step + step // 2) >> 16, source - 1)
 
@@ -192,7 +199,7 @@ def cmd_identify(shot, x, y, w, h, top, clip, n, low):
     screen = area(read_shot(shot), x, y, w, h).astype(np.int32)
     frames = clip_frames(clip)
     if not 0 <= n < len(frames):
-        raise SystemExit("screen.py: %s has %d frames, no frame %d" % (clip, len(frames), n))
+        raise SystemExit("picture.py: %s has %d frames, no frame %d" % (clip, len(frames), n))
     rows = np.arange(int(BAND_TOP * h), int(BAND_BOTTOM * h))
     visible = slice(top - y, h)
     band_errors = []
@@ -226,9 +233,9 @@ def cmd_colour(shot, x, y, w, h):
 
 
 def cmd_diff(shot1, shot2, x, y, w, h):
-    a = area(read_shot(shot1), x, y, w, h).astype(np.float64)
-    b = area(read_shot(shot2), x, y, w, h).astype(np.float64)
-    print("%.2f" % float(np.sqrt(np.mean((a - b) ** 2))))
+    a = luma(area(read_shot(shot1), x, y, w, h).astype(np.float64))
+    b = luma(area(read_shot(shot2), x, y, w, h).astype(np.float64))
+    print("%.2f %.1f" % (float(np.sqrt(np.mean((a - b) ** 2))), b.std()))
     return 0
 
 
