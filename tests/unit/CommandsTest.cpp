@@ -291,10 +291,11 @@ TEST_F(CommandTest, SaveWritesTheConfigurationAndPlaysOn) {
     state.soundOn = 0;
     fake.windowRect = {-5, 30, 495, 430};  // the left edge off screen keeps 200
     command(IDM_SAVE);
-    EXPECT_EQ(
-        readFile(configPath()),
-        expectedConfig(
-            {.discTitle = "Summer  Tour", .soundOn = "no", .y = 30, .width = 500, .height = 400}));
+    EXPECT_EQ(readFile(configPath()), defaultConfig({{"DiscTitle", "Summer  Tour"},
+                                                     {"SoundOn", "no"},
+                                                     {"YCoord", "30"},
+                                                     {"Width", "500"},
+                                                     {"Height", "400"}}));
     EXPECT_EQ(playCalls(), Lines{});
     EXPECT_EQ(state.playing, 1);
 }

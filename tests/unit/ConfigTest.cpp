@@ -2,15 +2,12 @@
 // rules, FileName lines filling the playlist, the writer's fixed layout byte
 // for byte, the placement it saves, and the old file kept whole by every
 // write that fails.
-#include <map>
-
 #include "PlayerFixture.h"
 
 namespace ostrel::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Settings = std::map<std::string, std::string>;
 
 // Everything the file can set, by key.
 Settings settings() {
@@ -270,26 +267,7 @@ TEST(ConfigTextTest, LowerCaseCopyExtensionAndTheWavTest) {
 
 // ---------------------------------------------------------------- writer
 
-// The file for the settings of the writer tests, as a user finds it on disk.
-const std::string kGolden =
-    "# ostrel v2.03 configuration - Sun Dec 06 20:34:26 2026\r\n# --\r\n\r\n"
-    "# Author ID\r\n\r\nAuthorId     Jane Q. Maker\r\n\r\n"
-    "# Disc Title\r\n\r\nDiscTitle    Summer  Clips 2026\r\n\r\n"
-    "# Author Site\r\n\r\nAuthorSite   ostrel.org/products.html\r\n\r\n"
-    "# Host Network\r\n\r\nAuthorNet    ostrel.org\r\n\r\n"
-    "# Enforce internet connection ( yes/no)\r\n\r\nForceNet     yes\r\n\r\n"
-    "# Tracking activation ( yes/no)\r\n\r\nTracking     no\r\n\r\n"
-    "# Intro sound activation ( yes/no)\r\n\r\nSoundOn      no\r\n\r\n"
-    "# Menu bar activation ( text/graphic/none)\r\n\r\nMenuBar      text\r\n\r\n"
-    "# Read only configuration ( yes/no)\r\n\r\nReadOnly     no\r\n\r\n"
-    "# Input file name ( set to \"none\" for no file input)\r\n\r\nFileName     none\r\n\r\n"
-    "# Play in full screen mode ( yes/no)\r\n\r\nFullScreen   no\r\n\r\n"
-    "# X-coordinate of left window corner in pixels\r\n\r\nXCoord       200\r\n\r\n"
-    "# Y-coordinate of left window corner in pixels\r\n\r\nYCoord       -15\r\n\r\n"
-    "# Window width in pixels\r\n\r\nWidth        462\r\n\r\n"
-    "# Window height in pixels\r\n\r\nHeight       386\r\n\r\n"
-    "# --\r\n# End of configuration file";
-
+// The writer tests' settings are those of the golden file.
 class ConfigWriterTest : public ConfigTest {
 protected:
     ConfigWriterTest() {
@@ -313,13 +291,13 @@ protected:
 
 TEST_F(ConfigWriterTest, WritesTheFixedLayoutByteForByteOverWhateverWasThere) {
     write();
-    EXPECT_EQ(readFile(configPath()), kGolden);
+    EXPECT_EQ(readFile(configPath()), goldenConfig());
     EXPECT_EQ(relative(fake.log), (Lines{"LocalTime", "FindWindow( ostrelwin| ostrel v2.03)",
                                          "ReplaceFile(ostrel.cfg.new,ostrel.cfg)"}));
     EXPECT_FALSE(fs::exists(temporary()));
     writeFile(configPath(), std::string(10000, 'x') + "\nWidth 1\n");
     write();
-    EXPECT_EQ(readFile(configPath()), kGolden);
+    EXPECT_EQ(readFile(configPath()), goldenConfig());
 
     fake.clock = {2031, 0, 9, 3, 7, 5, 9};
     write();

@@ -111,7 +111,7 @@ TEST_F(MainWindowTest, EscapeClosesOtherInputIsSwallowedTheRestGoesToTheDefault)
 TEST_F(MainWindowTest, DestroyWritesTheConfigurationThenEndsTheRun) {
     playList({clip("a.avi")});
     EXPECT_EQ(send(kWmDestroy), 0);
-    EXPECT_EQ(readFile(configPath()), expectedConfig({}));
+    EXPECT_EQ(readFile(configPath()), defaultConfig());
     expectRunEnded(0x12345678, 0);
     EXPECT_LT(fake.indexOf("ReplaceFile(" + configPath() + ".new," + configPath() + ")"),
               fake.indexOf("PostQuitMessage(0)"));

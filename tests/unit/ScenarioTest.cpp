@@ -34,13 +34,13 @@ TEST_F(ScenarioTest, ThreeItemsPauseSettingsResumeHandOverStopSaveExit) {
              a + "\r\nFileName     " + b + "\r\nFileName     " + c +
              "\r\nXCoord       120\r\nYCoord       80\r\nWidth        500\r\nHeight       400\r\n");
     // The run reads the menu bar as text; the placement is the window's.
-    const std::string saved = expectedConfig({.authorId = "Lena",
-                                              .discTitle = "Road Movies",
-                                              .soundOn = "no",
-                                              .x = 120,
-                                              .y = 80,
-                                              .width = 500,
-                                              .height = 400});
+    const std::string saved = defaultConfig({{"AuthorId", "Lena"},
+                                             {"DiscTitle", "Road Movies"},
+                                             {"SoundOn", "no"},
+                                             {"XCoord", "120"},
+                                             {"YCoord", "80"},
+                                             {"Width", "500"},
+                                             {"Height", "400"}});
     CopyData handOver{0, static_cast<std::uint32_t>(wav.size() + 1), wav.c_str()};
 
     // The user's actions while a clip plays, at the frame about to come.
