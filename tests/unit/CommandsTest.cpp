@@ -1,7 +1,7 @@
 // The nine commands: the command table row by row (playing, paused, input,
 // item, list, frame limits and the stream's calls), then what each command
 // has of its own: Open's dialog and its failures, the settings dialog's
-// choices, Save and Site. (Exit and Escape: the start-up and session tests.)
+// choices, Save and Site. (Exit: the main window's test; Escape: start-up's.)
 #include "PlayerFixture.h"
 
 namespace ostrel::test {

@@ -110,7 +110,8 @@ TEST_F(MainWindowTest, EscapeClosesOtherInputIsSwallowedTheRestGoesToTheDefault)
 
 TEST_F(MainWindowTest, DestroyWritesTheConfigurationThenEndsTheRun) {
     playList({clip("a.avi")});
-    EXPECT_EQ(send(kWmDestroy), 0);
+    command(IDM_EXIT);  // Exit closes by destroying the window
+    EXPECT_EQ(fake.calls("SendMessage"), Lines{"SendMessage(0x2)"});
     EXPECT_EQ(readFile(configPath()), defaultConfig());
     expectRunEnded(0x12345678, 0);
     EXPECT_LT(fake.indexOf("ReplaceFile(" + configPath() + ".new," + configPath() + ")"),
