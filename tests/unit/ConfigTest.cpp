@@ -189,6 +189,7 @@ TEST_F(ConfigTest, AMissingOrUnusableItemStopsTheReadingAtOnce) {
     // A path the platform cannot resolve.
     fake.script("GetFullPathName", {0});
     expectStopped("FileName " + a, a);
+    EXPECT_EQ(fake.count("GetFullPathName("), 1);  // no buffer asked for after that
 }
 
 TEST_F(ConfigTest, NoneWavAndOtherItems) {
