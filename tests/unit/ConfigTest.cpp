@@ -52,7 +52,7 @@ std::vector<ReaderCase> readerCases() {
          "Undefined 5\nVersionCheck yes\nColour red\nwidth 300\nWIDTH 300\nfullscreen yes\n", ""},
         {"keys longer than any key",
          "Width" + std::string(40, 'x') + " 300\nAuthorId" + std::string(24, 'Z') +
-             " stolen\nHeight 99\n",
+             " stolen\nAuthorId" + std::string(23, 'Z') + " stolen\nHeight 99\n",
          "Height=99"},
         {"leading digits", "Width 300\nHeight 300px\nXCoord -20\nYCoord +15\n",
          "Width=300|Height=300|XCoord=-20|YCoord=15"},
