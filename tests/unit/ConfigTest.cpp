@@ -48,6 +48,7 @@ std::vector<ReaderCase> readerCases() {
         {"comments and blank lines", "# head\r\n#Width 10\n\n\r\n   \n\t\n# --", ""},
         {"indented keys", " Width 300\n\tHeight 300\n\vXCoord 5\n\fYCoord 5\n\rSoundOn no\n", ""},
         {"no value or no key", "Width\nHeight   \r\nXCoord\t\t\n=5\n-7\nSoundOn\n", ""},
+        {"a key alone ends the file", "YCoord 300\nWidth", "YCoord=300"},
         {"unknown keys and other letter cases",
          "Undefined 5\nVersionCheck yes\nColour red\nwidth 300\nWIDTH 300\nfullscreen yes\n", ""},
         {"keys longer than any key",
