@@ -171,6 +171,7 @@ TEST_F(HandOverTest, ARejectedTextEndsThePlayerWithoutTouchingTheStream) {
     longText[0] = '/';
     const std::pair<const char*, std::string> cases[] = {
         {"missing file", path("missing.avi")},
+        {"one character", "x"},
         {"unquoted blank", path("my clip.avi")},
         {"longer than any path", longText},
     };
