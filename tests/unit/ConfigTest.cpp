@@ -385,6 +385,7 @@ TEST_F(ConfigWriterTest, PlacementComesFromTheLiveWindowWhenPositive) {
         {"live window", {30, 40, 830, 640}, true, true, false, {30, 40, 800, 600}},
         {"left at 0, top off screen", {0, -30, 500, 370}, true, true, false, {111, 222, 500, 400}},
         {"left off screen, top at 0", {-200, 0, 300, 100}, true, true, false, {111, 222, 500, 100}},
+        {"edges at 1", {1, 1, 2, 2}, true, true, false, {1, 1, 1, 1}},
         {"empty and inverted", {50, 60, 50, 40}, true, true, false, {50, 60, 462, 386}},
         {"huge",
          {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
