@@ -89,6 +89,10 @@ TEST_F(CommandLineTest, OptionNumbersTakeTheirBaseAndZeroOrNoneFails) {
         {"-e 0778", 1, "7,63,7,12", ""},  // octal stops at the 8
         {"-e \" 42\"", 1, "7,42,7,12", ""},
         {"-t 30", 1, "7,7,30,0", ""},  // -t starts the frame count afresh
+        // Each digit and letter range ends where it should.
+        {"-s 0x9aAfF@ -e 0xag -t 0xAG", 1, "633599,10,10,0", ""},
+        {"-s 0xF` -e 0xf{ -t 0X1[", 1, "15,15,1,0", ""},
+        {"-s 9: -e 10/", 1, "9,10,7,12", ""},
         {"-s 99999999999999999999 -e -99999999999999999999 -t 0xFFFFFFFF", 1,
          "2147483647,-2147483648,2147483647,0", ""},
         {"-s 2147483647 -e -2147483648 -t 2147483648", 1, "2147483647,-2147483648,2147483647,0",

@@ -1,7 +1,7 @@
 // The nine commands: the command table row by row (playing, paused, input,
 // item, list, frame limits and the stream's calls), then what each command
 // has of its own: Open's dialog and its failures, the settings dialog's
-// choices, Save and Site. (Exit and Escape: the start-up and session tests.)
+// choices, Save and Site. (Exit: the main window's test; Escape: start-up's.)
 #include "PlayerFixture.h"
 
 namespace ostrel::test {
@@ -291,10 +291,11 @@ TEST_F(CommandTest, SaveWritesTheConfigurationAndPlaysOn) {
     state.soundOn = 0;
     fake.windowRect = {-5, 30, 495, 430};  // the left edge off screen keeps 200
     command(IDM_SAVE);
-    EXPECT_EQ(
-        readFile(configPath()),
-        expectedConfig(
-            {.discTitle = "Summer  Tour", .soundOn = "no", .y = 30, .width = 500, .height = 400}));
+    EXPECT_EQ(readFile(configPath()), goldenConfig({{"DiscTitle", "Summer  Tour"},
+                                                    {"SoundOn", "no"},
+                                                    {"YCoord", "30"},
+                                                    {"Width", "500"},
+                                                    {"Height", "400"}}));
     EXPECT_EQ(playCalls(), Lines{});
     EXPECT_EQ(state.playing, 1);
 }

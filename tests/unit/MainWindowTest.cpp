@@ -110,8 +110,9 @@ TEST_F(MainWindowTest, EscapeClosesOtherInputIsSwallowedTheRestGoesToTheDefault)
 
 TEST_F(MainWindowTest, DestroyWritesTheConfigurationThenEndsTheRun) {
     playList({clip("a.avi")});
-    EXPECT_EQ(send(kWmDestroy), 0);
-    EXPECT_EQ(readFile(configPath()), expectedConfig({}));
+    command(IDM_EXIT);  // Exit closes by destroying the window
+    EXPECT_EQ(fake.calls("SendMessage"), Lines{"SendMessage(0x2)"});
+    EXPECT_EQ(readFile(configPath()), goldenConfig());
     expectRunEnded(0x12345678, 0);
     EXPECT_LT(fake.indexOf("ReplaceFile(" + configPath() + ".new," + configPath() + ")"),
               fake.indexOf("PostQuitMessage(0)"));
@@ -170,6 +171,7 @@ TEST_F(HandOverTest, ARejectedTextEndsThePlayerWithoutTouchingTheStream) {
     longText[0] = '/';
     const std::pair<const char*, std::string> cases[] = {
         {"missing file", path("missing.avi")},
+        {"one character", "x"},
         {"unquoted blank", path("my clip.avi")},
         {"longer than any path", longText},
     };

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -73,34 +74,20 @@ const Lines kSurfaceLog = {
     "CreateSurface(offscreen flags=0x1007 caps=0x40 size=108 1024x768 format=1..32)",
     "CreateClipper(0)", "SetClipper(clipper)", "SetHWnd(0,0x100)"};
 
-// The configuration file the player should write for these values, built
-// here line by line (the writer's own test holds the literal bytes).
-struct ConfigValues {
-    std::string authorId = "none", discTitle = "none", authorSite = kMakerSite;
-    std::string menuBar = "text", soundOn = "yes";
-    int x = 200, y = 200, width = 462, height = 386;
-};
-inline std::string expectedConfig(const ConfigValues& v) {
-    std::string out = "# ostrel v2.03 configuration - Sun Dec 06 20:34:26 2026\r\n# --\r\n\r\n";
-    auto entry = [&](const std::string& comment, const std::string& key, const std::string& value) {
-        out += comment + "\r\n\r\n" + key + std::string(13 - key.size(), ' ') + value + "\r\n\r\n";
-    };
-    entry("# Author ID", "AuthorId", v.authorId);
-    entry("# Disc Title", "DiscTitle", v.discTitle);
-    entry("# Author Site", "AuthorSite", v.authorSite);
-    entry("# Host Network", "AuthorNet", kMakerHost);
-    entry("# Enforce internet connection ( yes/no)", "ForceNet", "no");
-    entry("# Tracking activation ( yes/no)", "Tracking", "no");
-    entry("# Intro sound activation ( yes/no)", "SoundOn", v.soundOn);
-    entry("# Menu bar activation ( text/graphic/none)", "MenuBar", v.menuBar);
-    entry("# Read only configuration ( yes/no)", "ReadOnly", "no");
-    entry("# Input file name ( set to \"none\" for no file input)", "FileName", "none");
-    entry("# Play in full screen mode ( yes/no)", "FullScreen", "no");
-    entry("# X-coordinate of left window corner in pixels", "XCoord", std::to_string(v.x));
-    entry("# Y-coordinate of left window corner in pixels", "YCoord", std::to_string(v.y));
-    entry("# Window width in pixels", "Width", std::to_string(v.width));
-    entry("# Window height in pixels", "Height", std::to_string(v.height));
-    return out + "# --\r\n# End of configuration file";
+using Settings = std::map<std::string, std::string>;
+// The golden configuration file, the one the end-to-end suites compare with
+// too (a player on its defaults, the window where it was made), dated by the
+// fake clock, with the values of `changes` on their keys' lines.
+inline std::string goldenConfig(const Settings& changes = {}) {
+    std::string text = readFile(OSTREL_GOLDEN_CONFIG);
+    std::size_t date = text.find(" - ") + 3;
+    text.replace(date, text.find('\r') - date, "Sun Dec 06 20:34:26 2026");
+    for (const auto& [key, value] : changes) {
+        std::size_t at = text.find("\r\n" + key + " ");
+        std::size_t from = text.find_first_not_of(' ', at + 2 + key.size());
+        text.replace(from, text.find('\r', from) - from, value);
+    }
+    return text;
 }
 
 // Runs part of a test inside a folder and goes back afterwards.

@@ -163,13 +163,14 @@ INSTANTIATE_TEST_SUITE_P(
 class StartupEndTest : public StartupTest {
 public:
     void expectEnd(const std::string& commandLine, int exit, bool window, bool written,
-                   bool restored, Failure failure) {
+                   bool restored, Failure failure, const std::string& text) {
         EXPECT_EQ(run(commandLine), exit);
         EXPECT_EQ(state.mainWindow != nullptr, window);
         EXPECT_EQ(fake.count("ReplaceFile(") == 1, written);
         EXPECT_EQ(fake.calls("waveOutSetVolume"),
                   restored ? Lines{"waveOutSetVolume(0x51515151)"} : Lines{});
         EXPECT_EQ(state.failure, failure);
+        EXPECT_EQ(failureText(), text);
         EXPECT_EQ(exitCodeFor(0), failure == Failure::None ? 0 : 1);
     }
     // Nothing of the run's end happens: no release, no quit, no shutdown.
@@ -180,26 +181,28 @@ public:
 
 TEST_F(StartupEndTest, UnreadableConfiguration) {
     std::filesystem::create_directory(configPath());
-    expectEnd("", 1, false, false, false, Failure::ConfigUnreadable);
+    expectEnd("", 1, false, false, false, Failure::ConfigUnreadable,
+              "ostrel: cannot read the configuration: " + configPath());
     EXPECT_EQ(fake.count("RegisterClass"), 0);
 }
 
 TEST_F(StartupEndTest, MissingConfiguredItem) {
     file("ostrel.cfg", "FileName " + path("gone.avi") + "\r\n");
-    expectEnd("", 1, false, false, false, Failure::ConfigMissingItem);
+    expectEnd("", 1, false, false, false, Failure::ConfigMissingItem,
+              "ostrel: the configuration names a missing item: " + path("gone.avi"));
 }
 
 TEST_F(StartupEndTest, BadCommandLine) {
-    expectEnd(path("gone.avi"), 1, false, false, false, Failure::MissingItem);
+    expectEnd(path("gone.avi"), 1, false, false, false, Failure::MissingItem,
+              "ostrel: item not found: " + path("gone.avi") + "; " + kUsage);
     EXPECT_EQ(fake.count("RegisterClass"), 1);
-    EXPECT_EQ(failureText(), "ostrel: item not found: " + path("gone.avi") + "; " + kUsage);
     state = PlayerState{};
-    expectEnd("-e 0", 1, false, false, false, Failure::BadCommandLine);
-    EXPECT_EQ(failureText(), "ostrel: bad command line: -e 0; " + kUsage);
+    expectEnd("-e 0", 1, false, false, false, Failure::BadCommandLine,
+              "ostrel: bad command line: -e 0; " + kUsage);
 }
 
 TEST_F(StartupEndTest, LoneSoundPlaysToItsEndThenTheConfigurationIsWritten) {
-    expectEnd(file("intro.WAV"), 0, false, true, false, Failure::None);
+    expectEnd(file("intro.WAV"), 0, false, true, false, Failure::None, "");
     EXPECT_TRUE(inOrder({"sndPlaySound(" + path("intro.WAV") + ",0)", "LocalTime"}));
     EXPECT_NE(readFile(configPath()).find("MenuBar      graphic"), std::string::npos);
     EXPECT_EQ(fake.count("CoInitialize"), 0);
@@ -207,26 +210,28 @@ TEST_F(StartupEndTest, LoneSoundPlaysToItsEndThenTheConfigurationIsWritten) {
 
 TEST_F(StartupEndTest, LoneSoundOfAReadOnlyConfiguration) {
     file("ostrel.cfg", "ReadOnly yes\r\n");
-    expectEnd(file("intro.wav"), 0, false, false, false, Failure::None);
+    expectEnd(file("intro.wav"), 0, false, false, false, Failure::None, "");
     EXPECT_EQ(fake.count("sndPlaySound"), 1);
     EXPECT_EQ(readFile(configPath()), "ReadOnly yes\r\n");
 }
 
 TEST_F(StartupEndTest, LoneSoundThatDidNotPlay) {
     fake.always("sndPlaySound", 0);  // a broken RIFF header
-    expectEnd(file("intro.wav"), 1, false, false, false, Failure::ItemSetupFailed);
-    EXPECT_EQ(failureText(), "ostrel: cannot play item: " + path("intro.wav"));
+    expectEnd(file("intro.wav"), 1, false, false, false, Failure::ItemSetupFailed,
+              "ostrel: cannot play item: " + path("intro.wav"));
 }
 
 TEST_F(StartupEndTest, NoWindow) {
     fake.script("CreateWindow", {0});
-    expectEnd("", 1, false, false, false, Failure::NoWindow);
+    expectEnd("", 1, false, false, false, Failure::NoWindow,
+              "ostrel: cannot create the main window");
     EXPECT_EQ(fake.count("CoInitialize") + fake.count("PostQuit"), 0);
 }
 
 TEST_F(StartupEndTest, NoVideoSurface) {
     fake.script("CreateSurface(offscreen)", {kFail});
-    expectEnd("", 1, true, false, false, Failure::NoVideoSurface);
+    expectEnd("", 1, true, false, false, Failure::NoVideoSurface,
+              "ostrel: cannot set up the video surfaces: no off-screen surface");
     EXPECT_EQ(Lines(fake.log.end() - 5, fake.log.end()),
               (Lines{"PostQuitMessage(1)", "Release(factory)", "Release(primary)",
                      "Release(directDraw)", "CoUninitialize"}));
@@ -234,11 +239,13 @@ TEST_F(StartupEndTest, NoVideoSurface) {
 }
 
 TEST_F(StartupEndTest, NoWaveOutput) {
-    for (const char* failing : {"waveOutOpen", "waveOutGetVolume"}) {
+    for (auto [failing, why] : {std::pair{"waveOutOpen", "the wave output cannot be opened"},
+                                {"waveOutGetVolume", "the output volume cannot be read"}}) {
         state = PlayerState{};
         fake.clearLog();
         fake.script(failing, {kMmError});
-        expectEnd(clip("a.avi"), 1, true, false, false, Failure::NoWaveDevice);
+        expectEnd(clip("a.avi"), 1, true, false, false, Failure::NoWaveDevice,
+                  std::string("ostrel: no usable wave output device: ") + why);
         EXPECT_EQ(fake.log.back().rfind("waveOut", 0), 0u);  // right after the window appeared
         EXPECT_EQ(fake.count("ShowWindow(1)"), 1);
         expectLeftToTheProcessEnd();
@@ -247,33 +254,31 @@ TEST_F(StartupEndTest, NoWaveOutput) {
 
 TEST_F(StartupEndTest, FirstItemCannotBeSetUp) {
     fake.script("OpenFile", {kFail});
-    expectEnd(clip("a.avi"), 1, true, false, true, Failure::ItemSetupFailed);
+    expectEnd(clip("a.avi"), 1, true, false, true, Failure::ItemSetupFailed,
+              "ostrel: cannot play item: " + path("a.avi"));
     EXPECT_EQ(fake.count("MessageBox"), 1);
     expectRunEnded(0x51515151, 1);
     EXPECT_EQ(fake.log.back(), "CoUninitialize");  // the loop never ran
-    EXPECT_EQ(failureText(), "ostrel: cannot play item: " + path("a.avi"));
 }
 
 TEST_F(StartupEndTest, FrameNotShown) {
     fake.script("Blt", {kOk, kSurfaceLost});
-    expectEnd(clip("a.avi"), 1, true, false, false, Failure::BlitFailed);
+    expectEnd(clip("a.avi"), 1, true, false, false, Failure::BlitFailed,
+              "ostrel: cannot put a video frame on the screen: status 0x887601C2");
     EXPECT_EQ(fake.count("Blt("), 2);
     EXPECT_EQ(fake.log.back().rfind("Blt(", 0), 0u);
     expectLeftToTheProcessEnd();
-    EXPECT_STREQ(failureText(),
-                 "ostrel: cannot put a video frame on the screen: status 0x887601C2");
 }
 
 TEST_F(StartupEndTest, EscapeAfterTheItemPlayed) {
     fake.idleScript.push_back([&] {
         fake.queue.push_back({mainWindow, kWmKeyDown, kVkEscape, 0});
     });
-    expectEnd(clip("a.avi", frames(3)), 0, true, true, true, Failure::None);
+    expectEnd(clip("a.avi", frames(3)), 0, true, true, true, Failure::None, "");
     EXPECT_TRUE(inOrder({"ReplaceFile(" + configPath() + ".new," + configPath() + ")",
                          "PostQuitMessage(0)", "Release(stream)", "Release(directDraw)",
                          "waveOutSetVolume(0x51515151)", "CoUninitialize"}));
     expectRunEnded(0x51515151, 0);
-    EXPECT_STREQ(failureText(), "");
     // A saved file says "text" whatever mode was configured.
     EXPECT_NE(readFile(configPath()).find("MenuBar      text"), std::string::npos);
 }
@@ -284,9 +289,8 @@ TEST_F(StartupEndTest, RejectedHandOver) {
     fake.idleScript.push_back([&] {
         fake.queue.push_back({mainWindow, kWmCopyData, 0, reinterpret_cast<LParam>(&record)});
     });
-    expectEnd("", 1, true, false, true, Failure::MissingItem);
+    expectEnd("", 1, true, false, true, Failure::MissingItem, "ostrel: item not found: " + missing);
     expectRunEnded(0x51515151, 1);
-    EXPECT_EQ(failureText(), "ostrel: item not found: " + missing);  // no usage: not a start
 }
 
 // ---------------------------------------------------------------- main loop
