@@ -113,18 +113,25 @@ picture_diff() {
 }
 
 # wait_still SECONDS: the video area shows a picture (not one flat colour)
-# that did not change over a quarter of a second; STILL_SHOT is it.
+# that did not change for a second and a half; STILL_SHOT is it. (Wine's
+# MPEG-1 path holds the first frame about 0.75 s while its sound starts.)
 wait_still() {
     local tries=$(($1 * 3)) prev="$CASE_DIR/still-a.xwd" cur="$CASE_DIR/still-b.xwd" d spread
+    local since=
     shot "$prev"
     while ((tries-- > 0)); do
         sleep 0.25
         shot "$cur"
         read -r d spread < <(picture_diff "$prev" "$cur")
         if [ "$d" = 0.00 ] && [ "${spread%.*}" -ge 20 ]; then
-            STILL_SHOT="$CASE_DIR/still.xwd"
-            mv "$cur" "$STILL_SHOT"
-            return 0
+            [ -n "$since" ] || since=$(date +%s%N)
+            if (($(date +%s%N) - since >= 1500000000)); then
+                STILL_SHOT="$CASE_DIR/still.xwd"
+                mv "$cur" "$STILL_SHOT"
+                return 0
+            fi
+        else
+            since=
         fi
         mv "$cur" "$prev"
     done

@@ -34,18 +34,8 @@ mpeg1_plays_through() {
     status=$(player_wait_exit 15) || fail "the player did not end on Escape" || return
     [ "$status" = 0 ] || fail "exit status $status after Escape" || return
 }
-# Wine's MPEG-1 path now and then ends a stream early (once in seven runs it
-# stopped after 11 frames); a second try tells that apart from a fault of the
-# player, which would fail both.
-mpeg1_case() {
-    mpeg1_plays_through "$1" && return
-    note "first try: $(cat "$CASE_DIR/why")"
-    rm -f "$CASE_DIR/why"
-    case_cleanup
-    mpeg1_plays_through "$1"
-}
 case_mpeg1_mpg() {
-    mpeg1_case mpg
+    mpeg1_plays_through mpg
 }
 
 # Three items from the configuration play one after the other, then the
