@@ -127,8 +127,14 @@ TEST_F(WindowSystemTest, QtEventsBecomeTheMessagesOfTheirKind) {
                 QTest::keyClick(key == Qt::Key_F10 ? client : to, key, mods);
         };
     };
-    auto state = [](Qt::ApplicationState s) {
-        return [=] { emit qApp->applicationStateChanged(s); };
+    auto appStates = [](std::vector<Qt::ApplicationState> states) {
+        return [=] {
+            for (auto s : states)
+                emit qApp->applicationStateChanged(s);
+        };
+    };
+    auto click = [&](Qt::MouseButton button) {
+        return [=] { QTest::mouseClick(client, button, {}, QPoint(30, 40)); };
     };
     const struct Row {
         std::string name;
@@ -136,32 +142,24 @@ TEST_F(WindowSystemTest, QtEventsBecomeTheMessagesOfTheirKind) {
         std::vector<Seen> expected;
         bool queued = true;  // taken by the loop, not sent within Qt's event handling
     } fixed[] = {
+        // clang-format off
         {"Escape", keys(client, {Qt::Key_Escape}), {{kWmKeyDown, 0x1B, 1}}},
         {"Space", keys(client, {Qt::Key_Space}), {{kWmKeyDown, 0x20, 1}}},
         {"A", keys(client, {Qt::Key_A}), {{kWmKeyDown, 0x41, 1}}},
         {"Left", keys(client, {Qt::Key_Left}), {{kWmKeyDown, 0x25, 1}}},
         {"Alt+Z, a system key", keys(client, {Qt::Key_Z}, Qt::AltModifier), {}},
         {"F10, Escape: into the menu bar and out", keys(bar, {Qt::Key_F10, Qt::Key_Escape}), {}},
-        {"F10, Right, Return",
-         keys(bar, {Qt::Key_F10, Qt::Key_Right, Qt::Key_Return}),
+        {"F10, Right, Return", keys(bar, {Qt::Key_F10, Qt::Key_Right, Qt::Key_Return}),
          {{kWmCommand, 40002}}},
-        {"left click",
-         [&] { QTest::mouseClick(client, Qt::LeftButton, {}, QPoint(30, 40)); },
-         {{kWmLButtonDown, 1, 30 | 40 << 16}}},
-        {"right click", [&] { QTest::mouseClick(client, Qt::RightButton, {}, QPoint(5, 5)); }, {}},
-        {"to another program and back",
-         [&] {
-             for (auto s : {Qt::ApplicationInactive, Qt::ApplicationHidden, Qt::ApplicationActive,
-                            Qt::ApplicationActive})
-                 state(s)();
-         },
-         {{kWmActivateApp, 0}, {kWmActivateApp, 1}},
+        {"left click", click(Qt::LeftButton), {{kWmLButtonDown, 1, 30 | 40 << 16}}},
+        {"right click", click(Qt::RightButton), {}},
+        {"to another program and back", appStates({Qt::ApplicationInactive, Qt::ApplicationHidden,
+         Qt::ApplicationActive, Qt::ApplicationActive}), {{kWmActivateApp, 0}, {kWmActivateApp, 1}},
          false},
-        {"another window takes the focus",
-         [&] { other.show(), other.activateWindow(); },
-         {{kWmActivate, kWaInactive}},
-         false},
+        {"another window takes the focus", [&] { other.show(), other.activateWindow(); },
+         {{kWmActivate, kWaInactive}}, false},
         {"the focus comes back", [&] { main->activateWindow(); }, {{kWmActivate, 1}}, false},
+        // clang-format on
     };
     std::vector<Row> rows(std::begin(fixed), std::end(fixed));
     // The menu bar's nine commands in order, each reached by Alt and a letter.
