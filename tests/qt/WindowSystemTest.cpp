@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QMenuBar>
-#include <QPainter>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
