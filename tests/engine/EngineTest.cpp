@@ -68,28 +68,22 @@ std::string media(const std::string& name) {
     return dir + "/" + name;
 }
 
-// Every frame as ffmpeg decodes it (and scales it, when asked), B, G, R, X
-// per pixel, rows packed.
-const std::vector<std::string>& ffmpegFrames(const std::string& name, int w = kWidth,
-                                             int h = kHeight) {
+// Every frame as ffmpeg decodes it, B, G, R, X per pixel, rows packed.
+const std::vector<std::string>& ffmpegFrames(const std::string& name) {
     static std::map<std::string, std::vector<std::string>> cache;
-    const std::string scale = w == kWidth && h == kHeight
-                                  ? ""
-                                  : " -vf scale=" + std::to_string(w) + ":" + std::to_string(h);
-    auto& frames = cache[name + scale];
-    if (frames.empty()) {
-        const std::string raw = output("ffmpeg -nostdin -v error -i " + quoted(media(name)) +
-                                       scale + " -f rawvideo -pix_fmt bgr0 -");
-        const std::size_t size = static_cast<std::size_t>(w) * h * 4;
-        for (std::size_t at = 0; at + size <= raw.size(); at += size)
-            frames.push_back(raw.substr(at, size));
-    }
+    auto& frames = cache[name];
+    const std::string raw = frames.empty()
+                                ? output("ffmpeg -nostdin -v error -i " + quoted(media(name)) +
+                                         " -f rawvideo -pix_fmt bgr0 -")
+                                : "";
+    for (std::size_t at = 0, size = kWidth * kHeight * 4; at + size <= raw.size(); at += size)
+        frames.push_back(raw.substr(at, size));
     return frames;
 }
 
 // A picture with spare bytes after each row, which must never be written.
 struct Picture {
-    int width = kWidth, height = kHeight, stride = width * 4 + 64;
+    const int width = kWidth, height = kHeight, stride = width * 4 + 64;
     std::string bytes = std::string(static_cast<std::size_t>(stride) * height, '\xA5');
 
     Status update(MediaEngine& engine) {
@@ -246,26 +240,6 @@ TEST_P(EveryClip, SeeksLandOnTheFrameCoveringTheTime) {
         ASSERT_EQ(picture.update(engine), kOk);
         EXPECT_TRUE(showsFrame(picture, c.file, k, c.lossless)) << "after the seek";
     }
-}
-
-TEST(Engine, ScalesTheWholePictureToTheAskedSize) {
-    // A flat strip: the frame fills it, squeezed, with no bars; scalers
-    // differ in their filters, not in what they show.
-    MediaEngine engine;
-    ASSERT_TRUE(engine.open(media("clip-rawvideo.avi"))) << engine.error();
-    Picture strip{320, 120};
-    ASSERT_TRUE(engine.run());
-    for (int k = 0; k < 12; ++k) {
-        ASSERT_EQ(strip.update(engine), kOk);
-        EXPECT_GT(strip.psnr(ffmpegFrames("clip-rawvideo.avi", 320, 120)[k]), 24.0) << k;
-    }
-    EXPECT_TRUE(strip.sparesUntouched());
-    // Back at the video's own size the pixels are exact again.
-    Picture full;
-    ASSERT_TRUE(engine.stop() && engine.seek(60 * kFrameTime) && engine.run());
-    ASSERT_EQ(full.update(engine), kOk);
-    ASSERT_EQ(full.update(engine), kOk);
-    EXPECT_TRUE(showsFrame(full, "clip-rawvideo.avi", 61, true));
 }
 
 TEST(Engine, OpeningAgainReplacesTheClip) {
