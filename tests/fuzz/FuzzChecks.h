@@ -1,5 +1,5 @@
-// Invariants of the player state that no configuration file and no command
-// line may break, shared by the fuzz targets.
+// What no configuration file and no command line may break, shared by the
+// fuzz targets: a broken rule is reported and aborts, which the fuzzer keeps.
 #pragma once
 
 #include <cstdio>
@@ -10,40 +10,28 @@
 
 namespace ostrel::fuzz {
 
-[[noreturn]] inline void broken(const char* what) {
+inline void require(bool holds, const char* what) {
+    if (holds) return;
     std::fprintf(stderr, "invariant broken: %s\n", what);
     std::abort();
 }
 
-inline void require(bool holds, const char* what) {
-    if (!holds) broken(what);
-}
-
-template <std::size_t N>
-bool terminated(const char (&text)[N]) {
-    return std::memchr(text, '\0', N) != nullptr;
-}
-
-inline bool isFlag(std::int32_t value) {
-    return value == 0 || value == 1;
+template <std::size_t... N>
+bool terminated(const char (&... texts)[N]) {
+    return (... && (std::memchr(texts, '\0', N) != nullptr));
 }
 
 inline void checkState() {
     require(state.itemCount >= 0 && state.itemCount <= kPlaylistSlots, "itemCount in 0..98");
     require(state.currentItem >= 0 && state.currentItem < kPlaylistSlots, "currentItem in 0..97");
-    require(terminated(state.authorId), "authorId terminated");
-    require(terminated(state.discTitle), "discTitle terminated");
-    require(terminated(state.authorSite), "authorSite terminated");
-    require(terminated(state.authorNet), "authorNet terminated");
-    require(terminated(state.exeDir), "exeDir terminated");
-    require(terminated(state.versionText), "versionText terminated");
-    require(terminated(state.urlBuffer), "urlBuffer terminated");
-    require(terminated(state.failureDetail), "failureDetail terminated");
+    require(terminated(state.authorId, state.discTitle, state.authorSite, state.authorNet,
+                       state.exeDir, state.versionText, state.urlBuffer, state.failureDetail),
+            "texts terminated");
     for (const auto& slot : state.playlist)
-        require(terminated(slot), "playlist slot terminated");
-    require(isFlag(state.soundOn) && isFlag(state.readOnly) && isFlag(state.fullScreen) &&
-                isFlag(state.forceNet) && isFlag(state.haveInput) && isFlag(state.audioOnly),
-            "flags hold 0 or 1");
+        require(terminated(slot), "playlist slots terminated");
+    for (std::int32_t flag : {state.soundOn, state.readOnly, state.fullScreen, state.forceNet,
+                              state.haveInput, state.audioOnly})
+        require(flag == 0 || flag == 1, "flags hold 0 or 1");
     require(state.tracking == 0, "tracking stays off");
     require(state.menuBarMode >= kMenuText && state.menuBarMode <= kMenuNone,
             "menuBarMode in 0..2");

@@ -1,49 +1,37 @@
 // Cuts arbitrary text into tokens and applies it as a command line: tokens
 // must account for the text exactly, and the state must stay sound.
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
-#include "state/PlayerState.h"
 #include "config/CommandLine.h"
 #include "fake/FakePlatform.h"
 #include "fuzz/FuzzChecks.h"
-
-namespace {
+#include "state/PlayerState.h"
 
 using namespace ostrel;
 using fuzz::require;
 
-bool isWhite(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-void checkTokens(const char* text) {
-    const char* end = text + std::strlen(text);
-    const char* cursor = text;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const char* end = text.c_str() + std::strlen(text.c_str());
+    const char* cursor = text.c_str();
     std::size_t length = 0;
-    while (true) {
-        const char* before = cursor;
-        auto token = nextToken(cursor, length);
-        if (!token) {
-            require(cursor == before, "the cursor stays at the end");
-            for (const char* p = before; p < end; ++p)
-                require(isWhite(*p), "only white space is left after the last token");
-            return;
-        }
+    const char* before = cursor;
+    while (auto token = nextToken(cursor, length)) {
         require(cursor > before && cursor <= end, "the cursor moves forward within the text");
         require(std::strlen(token.get()) == length, "the length is the token's length");
         require(length <= static_cast<std::size_t>(cursor - before),
                 "a token is no longer than the text it was cut from");
-        require(cursor == end || isWhite(*cursor), "a token ends at white space or the end");
+        require(cursor == end || std::isspace(static_cast<unsigned char>(*cursor)),
+                "a token ends at white space or the end");
+        before = cursor;
     }
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    checkTokens(text.c_str());
+    require(cursor == before, "the cursor stays at the end");
+    while (cursor < end)
+        require(std::isspace(static_cast<unsigned char>(*cursor++)),
+                "only white space is left after the last token");
 
     fake::FakeFixtureState fixture;
     // The last slot: a path written past it would show at once.
@@ -51,9 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int result = parseCommandLine(text.c_str());
     require(result == 0 || result == 1, "result is 0 or 1");
     require((result == 1) == (state.failure == Failure::None), "a failure has a cause");
-    if (state.failure == Failure::BadCommandLine)
-        require(state.startFrame == 0 || state.endFrame == 0 || state.totalFrames == 0,
-                "a failing option leaves its field at 0");
+    require(state.failure != Failure::BadCommandLine || state.startFrame == 0 ||
+                state.endFrame == 0 || state.totalFrames == 0,
+            "a failing option leaves its field at 0");
     require(state.itemCount == 0, "the command line never counts items");
     require(state.currentItem == kPlaylistSlots - 1, "the command line never moves the item");
     for (int i = 0; i < kPlaylistSlots - 1; ++i)

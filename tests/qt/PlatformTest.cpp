@@ -1,13 +1,21 @@
-// The platform calls that need no window: files and paths, the wave output
-// as the player's own volume, the offline test, the display objects' records.
+// The platform calls that need no window: files and paths, the command line
+// the program's arguments become, the wave output as the player's own
+// volume, sounds, the offline test, a stream with no file, and one player
+// per user (the lock and the hand-over over the local socket).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstring>
+#include <atomic>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
-#include "platform/qt/QtDirectDraw.h"
+#include "TestSupport.h"
+#include "config/CommandLine.h"
+#include "platform/qt/QtHandOver.h"
+#include "platform/qt/QtPaths.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/media/AudioOutput.h"
 
@@ -19,8 +27,12 @@ namespace fs = std::filesystem;
 class PlatformTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() / ("ostrel-platform-" + std::to_string(::getpid()));
+        folder = fs::temp_directory_path() /
+                 ("ostrel-platform-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
         fs::create_directories(folder);
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace);
         previous = fs::current_path();
         fs::current_path(folder);
     }
@@ -31,191 +43,127 @@ protected:
         unsetenv("OSTREL_NETWORK");
     }
     QtPlatform platform;
+    QtFiles& files = platform.files();
     fs::path folder, previous;
 };
 
-TEST_F(PlatformTest, FullPathNameResolvesAgainstTheCurrentFolder) {
-    std::string expected = (folder / "clip one.avi").string();
-    // Asking with no buffer gives the size needed, terminator included.
-    std::uint32_t needed = platform.files().getFullPathName("clip one.avi", 0, nullptr);
-    EXPECT_EQ(needed, expected.size() + 1);
+TEST_F(PlatformTest, FullPathsAreResolvedByTheirTextAlone) {
+    fs::create_directories("real/inner");
+    fs::create_directory_symlink(folder / "real" / "inner", "link");
+    const struct {
+        std::string path, folder, expected;
+    } cases[] = {
+        {"clip.avi", "/home/user", "/home/user/clip.avi"},
+        {"media/clip.avi", "/home/user", "/home/user/media/clip.avi"},
+        {"/srv/clip.avi", "/home/user", "/srv/clip.avi"},
+        {"../a/./b//c", "/x/y", "/x/a/b/c"},
+        {"/a/b/..", "", "/a"},
+        {"./.", "/x", "/x"},
+        {"/../../a", "/x", "/a"},  // never above the root
+        {"../../..", "/x", "/"},
+        {"dir/", "/x", "/x/dir/"},  // the trailing slash stays
+        {"/", "/x", "/"},
+        {"", "/x", ""},
+        // Through the file system, link/.. would be real/; by its text it is the folder.
+        {"link/../clip.avi", folder.string(), (folder / "clip.avi").string()},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(lexicalFullPath(c.path, c.folder), c.expected) << c.path << " in " << c.folder;
+    // Against the current folder: asked with no buffer, or one too short, the
+    // size needed comes back, terminator included.
+    const std::string expected = (folder / "clip one.avi").string();
+    const auto needed = static_cast<std::uint32_t>(expected.size() + 1);
     std::vector<char> buffer(needed);
-    EXPECT_EQ(platform.files().getFullPathName("clip one.avi", needed, buffer.data()),
-              expected.size());
+    EXPECT_EQ(files.getFullPathName("clip one.avi", 0, nullptr), needed);
+    EXPECT_EQ(files.getFullPathName("clip one.avi", needed - 1, buffer.data()), needed);
+    EXPECT_EQ(files.getFullPathName("clip one.avi", needed, buffer.data()), needed - 1);
     EXPECT_EQ(std::string(buffer.data()), expected);
-    // One byte short is too small again.
-    EXPECT_EQ(platform.files().getFullPathName("clip one.avi", needed - 1, buffer.data()), needed);
-    EXPECT_EQ(platform.files().getFullPathName("", 10, buffer.data()), 0u);
-
-    char small[64];
-    EXPECT_EQ(platform.files().getFullPathName("/a/./b/../c", sizeof small, small), 4u);
-    EXPECT_STREQ(small, "/a/c");
+    EXPECT_EQ(files.getFullPathName("", needed, buffer.data()), 0u);
 }
 
-TEST_F(PlatformTest, FileExistsForFilesAndFolders) {
-    std::ofstream("present.wav") << "x";
-    EXPECT_TRUE(platform.files().fileExists("present.wav"));
-    EXPECT_TRUE(platform.files().fileExists(folder.c_str()));
-    EXPECT_FALSE(platform.files().fileExists("absent.wav"));
-    EXPECT_FALSE(platform.files().fileExists(""));
-    EXPECT_FALSE(platform.files().fileExists(nullptr));
+TEST_F(PlatformTest, ThePlayersReaderGetsTheArgumentsBackFromTheirCommandLine) {
+    const std::vector<std::string> cases[] = {
+        {"-s", "12", "/media/My Clips/clip one.avi", "-e", "0x20", "tab\there.mpg", "plain.dat"},
+        {"one"},
+        {},
+    };
+    for (const auto& arguments : cases) {
+        const std::string text = joinCommandLine(arguments);
+        std::vector<std::string> tokens;
+        const char* cursor = text.c_str();
+        std::size_t length = 0;
+        while (auto token = ostrel::nextToken(cursor, length))
+            tokens.emplace_back(token.get(), length);
+        EXPECT_EQ(tokens, arguments) << text;
+    }
+    EXPECT_EQ(joinCommandLine(cases[0]),
+              "-s 12 \"/media/My Clips/clip one.avi\" -e 0x20 \"tab\there.mpg\" plain.dat");
 }
 
-TEST_F(PlatformTest, ModuleFileNameIsThisProgramAndIsCutToTheBuffer) {
-    char path[4096];
-    std::uint32_t length = platform.files().getModuleFileName(path, sizeof path);
-    ASSERT_GT(length, 0u);
-    EXPECT_EQ(std::strlen(path), length);
-    EXPECT_EQ(fs::path(path).filename(), "ostrel_qt_tests");
-    EXPECT_TRUE(fs::equivalent(path, "/proc/self/exe"));
-
-    char cut[8];
-    EXPECT_EQ(platform.files().getModuleFileName(cut, sizeof cut), 8u);
-    EXPECT_EQ(std::strlen(cut), 7u);
-    EXPECT_EQ(std::string(cut), std::string(path, 7));
-}
-
-TEST_F(PlatformTest, ReplaceFileRenamesOverTheTarget) {
+TEST_F(PlatformTest, FilesExistAreReplacedAndTheProgramAndTheTimeAreKnown) {
     std::ofstream("new.cfg") << "new";
     std::ofstream("ostrel.cfg") << "old";
-    EXPECT_TRUE(platform.files().replaceFile("new.cfg", "ostrel.cfg"));
+    for (const char* present : {"new.cfg", folder.c_str()})
+        EXPECT_TRUE(files.fileExists(present)) << present;
+    for (const char* absent : {"absent.wav", "", static_cast<const char*>(nullptr)})
+        EXPECT_FALSE(files.fileExists(absent));
+    EXPECT_TRUE(files.replaceFile("new.cfg", "ostrel.cfg"));
     EXPECT_FALSE(fs::exists("new.cfg"));
-    std::ifstream in("ostrel.cfg");
-    std::string text;
-    in >> text;
-    EXPECT_EQ(text, "new");
-    EXPECT_FALSE(platform.files().replaceFile("missing.cfg", "ostrel.cfg"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(std::ifstream("ostrel.cfg").rdbuf()), {}),
+              "new");
+    EXPECT_FALSE(files.replaceFile("missing.cfg", "ostrel.cfg"));
+    // The executable's path, cut to the buffer.
+    char path[4096], cut[8];
+    const std::uint32_t length = files.getModuleFileName(path, sizeof path);
+    EXPECT_EQ(std::strlen(path), length);
+    EXPECT_TRUE(fs::equivalent(path, "/proc/self/exe"));
+    EXPECT_EQ(files.getModuleFileName(cut, sizeof cut), 8u);
+    EXPECT_EQ(std::string(cut), std::string(path, 7));
+    // The calendar's fields (January = 0, Sunday = 0), unless a minute turned.
+    const std::time_t now = std::time(nullptr);
+    const LocalTime local = files.localTime();
+    const std::tm* tm = std::localtime(&now);
+    EXPECT_EQ((std::vector<int>{local.year, local.month, local.day, local.weekday, local.hour,
+                                local.minute}),
+              (std::vector<int>{tm->tm_year + 1900, tm->tm_mon, tm->tm_mday, tm->tm_wday,
+                                tm->tm_hour, tm->tm_min}));
+    // Offline as asked for tests; not knowing counts as online.
+    setenv("OSTREL_NETWORK", "offline", 1);
+    EXPECT_EQ(files.inetIsOffline(), 1);
+    setenv("OSTREL_NETWORK", "online", 1);
+    EXPECT_EQ(files.inetIsOffline(), 0);
 }
 
-TEST_F(PlatformTest, LocalTimeIsTheCalendarsFields) {
-    LocalTime now = platform.files().localTime();
-    EXPECT_GE(now.year, 2024);
-    EXPECT_LT(now.month, 12);
-    EXPECT_GE(now.day, 1);
-    EXPECT_LE(now.day, 31);
-    EXPECT_LT(now.weekday, 7);
-    EXPECT_LT(now.hour, 24);
-}
-
-TEST_F(PlatformTest, WaveOutputVolumeIsThePlayersOwnValue) {
-    WaveFormat pcm{kWaveFormatPcm, 2, 44100, 88200, 2, 8, 0};
+TEST_F(PlatformTest, WaveOutputVolumeIsThePlayersOwnValueAndSoundsPlayOnlyWhatIsThere) {
+    WaveFormat pcm{kWaveFormatPcm, 2, 44100, 88200, 2, 8, 0}, notPcm = pcm;
+    notPcm.formatTag = 3;
     std::unique_ptr<WaveOutDevice> device;
-    ASSERT_EQ(platform.sound().waveOutOpen(pcm, device), kMmNoError);
     std::uint32_t volume = 0;
-    device->setVolume(0xFFFFFFFFu);
-    ASSERT_EQ(device->getVolume(volume), kMmNoError);
-    EXPECT_EQ(volume, 0xFFFFFFFFu);
+    ASSERT_EQ(platform.sound().waveOutOpen(pcm, device), kMmNoError);
     device->setVolume(0x40004000u);
     device.reset();
-    // Another opening reads what was written last.
+    // Another opening reads what was written last; so does every stream.
     ASSERT_EQ(platform.sound().waveOutOpen(pcm, device), kMmNoError);
-    device->getVolume(volume);
+    ASSERT_EQ(device->getVolume(volume), kMmNoError);
     EXPECT_EQ(volume, 0x40004000u);
     EXPECT_EQ(media::outputVolume(), 0x40004000u);
     device->setVolume(0xFFFFFFFFu);
-}
-
-TEST_F(PlatformTest, WaveOutputCanBeMadeMissingForTests) {
-    WaveFormat pcm{kWaveFormatPcm, 2, 44100, 88200, 2, 8, 0};
-    std::unique_ptr<WaveOutDevice> device;
-    setenv("OSTREL_NO_WAVE_DEVICE", "1", 1);
+    EXPECT_NE(platform.sound().waveOutOpen(notPcm, device), kMmNoError);
+    setenv("OSTREL_NO_WAVE_DEVICE", "1", 1);  // as for tests of a machine without one
+    device.reset();
     EXPECT_NE(platform.sound().waveOutOpen(pcm, device), kMmNoError);
     EXPECT_EQ(device, nullptr);
-    unsetenv("OSTREL_NO_WAVE_DEVICE");
-    WaveFormat notPcm = pcm;
-    notPcm.formatTag = 3;
-    EXPECT_NE(platform.sound().waveOutOpen(notPcm, device), kMmNoError);
-}
 
-TEST_F(PlatformTest, OfflineCanBeSetForTestsAndUnknownCountsAsOnline) {
-    setenv("OSTREL_NETWORK", "offline", 1);
-    EXPECT_EQ(platform.files().inetIsOffline(), 1);
-    setenv("OSTREL_NETWORK", "online", 1);
-    EXPECT_EQ(platform.files().inetIsOffline(), 0);
-}
-
-TEST_F(PlatformTest, SoundsThatCannotBePlayedAnswerFailure) {
-    EXPECT_EQ(platform.sound().sndPlaySound("/no/such/sound.wav", kSndAsync), 0);
-    EXPECT_EQ(platform.sound().sndPlaySound(nullptr, 0), 1);
-    EXPECT_EQ(platform.sound().playSound("#130", kSndResource | kSndAsync), 0);
-    EXPECT_EQ(platform.sound().playSound("#129", kSndAsync), 0);
-}
-
-TEST_F(PlatformTest, IntroSoundComesFromTheProgramsResources) {
-    // Started in the background: the call answers at once, the sound plays on.
-    EXPECT_EQ(platform.sound().playSound("#129", kSndResource | kSndAsync), 1);
-    EXPECT_EQ(platform.sound().sndPlaySound(nullptr, 0), 1);
-    // A second time uses the copy made the first time.
-    EXPECT_EQ(platform.sound().playSound("#129", kSndResource | kSndAsync), 1);
-    EXPECT_EQ(platform.sound().sndPlaySound(nullptr, 0), 1);
-}
-
-TEST_F(PlatformTest, DisplayObjectsDescribeTheScreenIn32BitRgb) {
-    std::unique_ptr<DirectDrawFactory> factory;
-    ASSERT_EQ(platform.media().createDirectDrawFactory(factory), kOk);
-    std::unique_ptr<DirectDraw> directDraw;
-    EXPECT_EQ(factory->createDirectDraw(nullptr, 0x11, directDraw), kFail);
-    ASSERT_EQ(factory->createDirectDraw(WindowSystem::desktopHandle(), kDdsclNormal, directDraw),
-              kOk);
-
-    SurfaceDesc desc;
-    desc.flags = kDdsdCaps;
-    desc.caps = kDdsCapsPrimarySurface;
-    std::unique_ptr<DirectDrawSurface> primary;
-    ASSERT_EQ(directDraw->createSurface(desc, primary), kOk);
-    SurfaceDesc wrongSize;
-    wrongSize.size = 100;
-    EXPECT_EQ(primary->getSurfaceDesc(wrongSize), kFail);
-    ASSERT_EQ(primary->getSurfaceDesc(desc), kOk);
-    QSize screen = platform.windows().screenSize();
-    EXPECT_EQ(desc.width, static_cast<std::uint32_t>(screen.width()));
-    EXPECT_EQ(desc.height, static_cast<std::uint32_t>(screen.height()));
-    std::uint32_t words[8];
-    std::memcpy(words, desc.pixelFormat.bytes, 32);
-    EXPECT_EQ(words[0], 32u);          // record size
-    EXPECT_EQ(words[1], 0x40u);        // RGB
-    EXPECT_EQ(words[3], 32u);          // bits per pixel
-    EXPECT_EQ(words[4], 0x00FF0000u);  // red
-    EXPECT_EQ(words[5], 0x0000FF00u);  // green
-    EXPECT_EQ(words[6], 0x000000FFu);  // blue
-
-    // An off-screen surface of the same size and format; no other format.
-    SurfaceDesc off;
-    off.flags = kDdsdCaps | kDdsdHeight | kDdsdWidth | kDdsdPixelFormat;
-    off.width = desc.width;
-    off.height = desc.height;
-    off.pixelFormat = desc.pixelFormat;
-    off.caps = kDdsCapsOffscreenPlain;
-    std::unique_ptr<DirectDrawSurface> offscreen;
-    ASSERT_EQ(directDraw->createSurface(off, offscreen), kOk);
-    SurfaceDesc made;
-    ASSERT_EQ(offscreen->getSurfaceDesc(made), kOk);
-    EXPECT_EQ(QSize(made.width, made.height), screen);
-    // The part a clip's frames use is kept in rows of its own width, black
-    // at first, starting on the 64-byte boundaries the video converter
-    // writes fastest to; growing it keeps what was drawn.
-    auto* surface = static_cast<QtOffscreenSurface*>(offscreen.get());
-    ASSERT_TRUE(surface->cover(QRect(0, 0, 100, 50)));
-    const QImage& image = *surface->image();
-    EXPECT_EQ(image.size(), QSize(100, 50));
-    EXPECT_EQ(image.format(), QImage::Format_RGB32);
-    EXPECT_EQ(image.pixel(99, 49), qRgb(0, 0, 0));
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(image.constBits()) % 64, 0u);
-    EXPECT_EQ(image.bytesPerLine(), 448);
-    surface->image()->setPixel(99, 49, qRgb(1, 2, 3));
-    ASSERT_TRUE(surface->cover(QRect(0, 0, 120, 60)));
-    EXPECT_EQ(image.size(), QSize(120, 60));
-    EXPECT_EQ(image.pixel(99, 49), qRgb(1, 2, 3));
-    EXPECT_FALSE(surface->cover(QRect(0, 0, screen.width() + 1, 1)));
-    SurfaceDesc other = off;
-    other.pixelFormat.bytes[12] = 16;
-    std::unique_ptr<DirectDrawSurface> refused;
-    EXPECT_EQ(directDraw->createSurface(other, refused), kFail);
-    EXPECT_EQ(refused, nullptr);
-    // The off-screen surface takes no clipper.
-    std::unique_ptr<DirectDrawClipper> clipper;
-    ASSERT_EQ(directDraw->createClipper(0, clipper), kOk);
-    EXPECT_EQ(offscreen->setClipper(clipper.get()), kFail);
+    QtSound& sound = platform.sound();
+    EXPECT_EQ(sound.sndPlaySound("/no/such/sound.wav", kSndAsync), 0);
+    EXPECT_EQ(sound.playSound("#130", kSndResource | kSndAsync), 0);
+    EXPECT_EQ(sound.playSound("#129", kSndAsync), 0);  // a file of that name
+    // The intro sound, from the program's resources, twice (the second
+    // time from the copy made the first), in the background; stopped.
+    for (int time = 0; time < 2; ++time) {
+        EXPECT_EQ(sound.playSound("#129", kSndResource | kSndAsync), 1);
+        EXPECT_EQ(sound.sndPlaySound(nullptr, 0), 1);
+    }
 }
 
 TEST_F(PlatformTest, StreamWithoutAFileAnswersFailures) {
@@ -224,34 +172,75 @@ TEST_F(PlatformTest, StreamWithoutAFileAnswersFailures) {
     EXPECT_EQ(stream->initialize(1, 0), kFail);
     ASSERT_EQ(stream->initialize(kStreamTypeRead, 0), kOk);
     StreamTime time = 0;
+    std::unique_ptr<MediaStream> video;
     EXPECT_EQ(stream->getDuration(time), kFail);
     EXPECT_EQ(stream->setState(StreamState::Run), kFail);
-    std::unique_ptr<MediaStream> video;
     EXPECT_EQ(stream->getMediaStream(MediaPurpose::PrimaryVideo, video), kFail);
-    // A folder is no media file.
-    std::unique_ptr<DirectDrawFactory> factory;
-    platform.media().createDirectDrawFactory(factory);
-    std::unique_ptr<DirectDraw> directDraw;
-    factory->createDirectDraw(nullptr, kDdsclNormal, directDraw);
-    ASSERT_EQ(stream->addMediaStream(directDraw.get(), MediaPurpose::PrimaryVideo, 0), kOk);
-    ASSERT_EQ(stream->addMediaStream(nullptr, MediaPurpose::PrimaryAudio, kAddDefaultRenderer),
-              kOk);
-    EXPECT_LT(stream->openFile(folder.c_str(), 0), 0);
 }
 
-TEST_F(PlatformTest, DroppedFilesAreCountedMeasuredAndCopied) {
-    auto* drop = new DroppedFiles{{"/tmp/first clip.avi", "/tmp/b.avi"}};
-    auto handle = reinterpret_cast<DropHandle>(drop);
-    EXPECT_EQ(platform.windows().dragQueryFile(handle, 0xFFFFFFFFu, nullptr, 0), 2u);
-    EXPECT_EQ(platform.windows().dragQueryFile(handle, 0, nullptr, 0), 19u);
-    char buffer[256];
-    EXPECT_EQ(platform.windows().dragQueryFile(handle, 0, buffer, sizeof buffer), 19u);
-    EXPECT_STREQ(buffer, "/tmp/first clip.avi");
-    char small[6];
-    EXPECT_EQ(platform.windows().dragQueryFile(handle, 1, small, sizeof small), 5u);
-    EXPECT_STREQ(small, "/tmp/");
-    EXPECT_EQ(platform.windows().dragQueryFile(handle, 2, buffer, sizeof buffer), 0u);
-    platform.windows().dragFinish(handle);
+TEST_F(PlatformTest, OnePlayerPerUserInAFolderOfTheUsersOwn) {
+    // Made for the user alone; one that others may enter, or a link, is not used.
+    setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+    const fs::path own = folder / "ostrel";
+    std::string used = SingleInstance::privateFolder();
+    struct stat info {};
+    ASSERT_EQ(::lstat(used.c_str(), &info), 0);
+    EXPECT_EQ(used, own.string());
+    EXPECT_TRUE(S_ISDIR(info.st_mode) && (info.st_mode & 0777) == 0700 && info.st_uid == getuid());
+    fs::permissions(own, fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add);
+    EXPECT_NE(SingleInstance::privateFolder(), own.string());
+    fs::remove(own);
+    fs::create_directory("elsewhere");
+    fs::permissions("elsewhere", fs::perms::owner_all, fs::perm_options::replace);
+    fs::create_directory_symlink(folder / "elsewhere", own);
+    EXPECT_NE(SingleInstance::privateFolder(), own.string());
+    fs::remove(own);
+
+    // The first takes the lock, a second finds it taken; another name is
+    // another lock; once the first has ended the lock is free again.
+    bool exists = true;
+    {
+        SingleInstance first, second, third;
+        ASSERT_NE(first.createMutex("OSTREL", exists), nullptr);
+        EXPECT_TRUE(!exists && first.holdsLock());
+        MutexHandle theirs = second.createMutex("OSTREL", exists);
+        EXPECT_TRUE(theirs && exists && second.isSecondStart());
+        second.closeHandle(theirs);
+        third.createMutex("OTHER", exists);
+        EXPECT_FALSE(exists);
+    }
+    SingleInstance first, second;
+    first.createMutex("OSTREL", exists);
+    EXPECT_FALSE(exists);
+    second.createMutex("OSTREL", exists);
+    ASSERT_TRUE(exists);
+    // Nobody listens while the running player has no window yet.
+    const CopyData abc{9, 3, "abcdef"};
+    EXPECT_FALSE(second.connectToRunning());
+    EXPECT_FALSE(second.handOver(" ostrelwin", " ostrel v2.03", true, &abc));
+    std::vector<SingleInstance::Request> received;
+    ASSERT_TRUE(first.listen([&](SingleInstance::Request request) {
+        bool ours = request.className == " ostrelwin" && request.title == " ostrel v2.03";
+        if (ours) received.push_back(std::move(request));
+        return ours;
+    }));
+    // A second start blocks on its answers while the running player's loop serves.
+    std::vector<bool> answers;
+    std::atomic<bool> done{false};
+    std::thread start([&] {
+        answers = {second.connectToRunning(),
+                   second.handOver(" ostrelwin", " ostrel v2.02", true, nullptr),
+                   second.handOver(" ostrelwin", " ostrel v2.03", false, &abc)};
+        done = true;
+    });
+    test::processUntil([&] { return done.load(); }, 10000);
+    start.join();
+    // Another title's window is not this player's; exactly the bytes sent
+    // arrive, with no terminator added.
+    EXPECT_EQ(answers, (std::vector<bool>{true, false, true}));
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_TRUE(!received[0].raise && received[0].hasText && received[0].tag == 9u);
+    EXPECT_EQ(received[0].text, QByteArray("abc"));
 }
 
 }  // namespace
