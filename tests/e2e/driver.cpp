@@ -1,13 +1,12 @@
-// The Windows end-to-end tests' hands and eyes on a running ostrel.exe: run
-// under the same Wine server, it finds the player's window and dialogs (a
-// dialog by its exact caption), sends them what a user's clicks and keys
-// would, and prints what it reads back. One command a start:
-//   wait-window | is-window | client-rect | window-rect | command ID | key VK
+// The Windows end-to-end tests' hands and eyes on a running ostrel.exe, run
+// under the same Wine server: finds the player's window and its dialogs (by
+// exact caption), sends what a user's clicks and keys would, prints what it
+// reads. One command a start: wait-window (prints client area and window,
+// "X Y W H" each) | is-window | command ID | key VK | drop PATH | inet-offline
 //   find-dialog TITLE [MS] | wait-dialog-gone TITLE [MS] | dialog-texts TITLE
 //   dialog-text TITLE ID | dialog-set-text TITLE ID TEXT | dialog-command TITLE ID
 //   dialog-key TITLE VK | dialog-close TITLE | dialog-click TITLE ID
 //   scroll-pos TITLE ID | dialog-scroll TITLE ID CODE [POS] | hit-test TITLE ID
-//   drop PATH | inet-offline
 // Status 0 done, 1 not found or timed out, 2 bad usage, 3 a call failed.
 // clang-format off
 #include <windows.h>
@@ -77,20 +76,19 @@ int drop(HWND window, const char* path) {
 int run(int argc, char** argv) {
     const std::string name = argv[1];
     HWND window = player();
-    if (name == "wait-window")
-        return waitFor(30000, [&] { return (window = player()) != nullptr; }) ? 0 : 1;
     if (name == "inet-offline") return std::printf("%d\n", InetIsOffline(0) ? 1 : 0), 0;
     if (name == "is-window") return window ? 0 : 1;
-    RECT rect{};
-    if (name == "client-rect" && window) {
+    RECT rect{}, outer{};
+    if (name == "wait-window") {
+        if (!waitFor(30000, [&] { return (window = player()) != nullptr; })) return 1;
         POINT origin{0, 0};
         GetClientRect(window, &rect);
         ClientToScreen(window, &origin);
-        return std::printf("%ld %ld %ld %ld\n", origin.x, origin.y, rect.right, rect.bottom), 0;
-    }
-    if (name == "window-rect" && window) {
-        GetWindowRect(window, &rect);
-        return std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom), 0;
+        GetWindowRect(window, &outer);
+        std::printf("%ld %ld %ld %ld %ld %ld %ld %ld\n", origin.x, origin.y, rect.right,
+                    rect.bottom, outer.left, outer.top, outer.right - outer.left,
+                    outer.bottom - outer.top);
+        return 0;
     }
     if (argc < 3) return window ? 2 : 1;
     if (!window && (name == "command" || name == "key" || name == "drop")) return 1;

@@ -18,9 +18,9 @@ declare -A AT=([position]="15 32 270 16" [volume]="15 105 270 16" ["OK Stream se
 drv_setup() {
     [ -x "$PLAYER" ] || { say "no player in $BUILD: build it first (-DOSTREL_QT=ON)"; return 1; }
     "$PY" -c 'import numpy, Xlib.ext.damage' || { say "missing: python3-numpy python3-xlib"; return 1; }
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$WORK/display" >"$CASE_DIR/xvfb.log" 2>&1 &
+    rm -f "$WORK/display"; Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$WORK/display" >"$CASE_DIR/xvfb.log" 2>&1 &
     XVFB_PID=$!
-    for _ in $(seq 50); do [ -s "$WORK/display" ] && break; sleep 0.1; done
+    retry 50 test -s "$WORK/display"
     export DISPLAY=":$(head -n 1 "$WORK/display")"
     unset WAYLAND_DISPLAY XAUTHORITY
     # The idle window measured once: the menu bar's rows and its nine
@@ -81,26 +81,15 @@ drv_cleanup() {
 
 # wait_titled TITLE SECONDS: the first visible window of that exact title:
 # FOUND and its place FX FY FW FH.
-wait_titled() {
-    local tries=$(($2 * 10)) pattern
-    pattern="^$(sed 's/[][\.*^$()+?{}|]/\\&/g' <<<"$1")\$"
-    while ((tries-- > 0)); do
-        FOUND=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1)
-        [ -n "$FOUND" ] && eval "$(xdotool getwindowgeometry --shell "$FOUND" |
-            sed -n 's/^X=/FX=/p; s/^Y=/FY=/p; s/^WIDTH=/FW=/p; s/^HEIGHT=/FH=/p')" && return 0
-        sleep 0.1
-    done
-    return 1
+titled() {
+    FOUND=$(xdotool search --onlyvisible --name "^$(sed 's/[][\.*^$()+?{}|]/\\&/g' <<<"$1")\$" 2>/dev/null | head -1)
+    [ -n "$FOUND" ] && eval "$(xdotool getwindowgeometry --shell "$FOUND" |
+        sed -n 's/^X=/FX=/p; s/^Y=/FY=/p; s/^WIDTH=/FW=/p; s/^HEIGHT=/FH=/p')"
 }
+wait_titled() { retry $(($2 * 10)) titled "$1"; }
 wait_window() { wait_titled "$TITLE" "${1:-15}" && WIN=$FOUND WIN_X=$FX WIN_Y=$FY WIN_W=$FW WIN_H=$FH; }
-wait_gone() {
-    local tries=$(($2 * 10))
-    while ((tries-- > 0)); do
-        xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1" || return 0
-        sleep 0.1
-    done
-    return 1
-}
+gone() { ! xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1"; }
+wait_gone() { retry $(($2 * 10)) gone "$1"; }
 drv_window_shown() { [ -n "$(xdotool search --onlyvisible --name "^$TITLE\$" 2>/dev/null)" ]; }
 drv_window_rect() { wait_window && RECT="$WIN_X $WIN_Y $WIN_W $WIN_H"; }
 drv_key() { xdotool windowfocus --sync "$WIN" key "$1" 2>/dev/null; }
@@ -130,8 +119,7 @@ drv_watch() {
     DAMAGE_LOG="$CASE_DIR/damage.log"
     picture damage "$DAMAGE_LOG" "$MENU_H" &
     CASE_PIDS+=($!)
-    for _ in $(seq 50); do grep -q ready "$DAMAGE_LOG" 2>/dev/null && return 0; sleep 0.05; done
-    return 1
+    retry 50 grep -qs ready "$DAMAGE_LOG"
 }
 # Frames are the drawings as wide as the window down to its bottom from
 # under the tool bar (the window's first paint is not one).
@@ -143,12 +131,9 @@ drv_count() {
 }
 drv_frames() {
     local n seen
-    read -r n _ < <(drv_count)
-    [ "$n" = "$3" ] || fail "$n frames reached the window, not $3" || return
-    seen=$(picture sequence "$DAMAGE_LOG" "$@")
-    local status=$?
-    note "frames drawn: $seen"
-    [ "$status" = 0 ] || fail "$(basename "$1"): frames drawn were $seen, not $2 to $(($2 + $3 - 1))"
+    read -r n _ < <(drv_count) && [ "$n" = "$3" ] || fail "$n frames reached the window, not $3" || return
+    seen=$(picture sequence "$DAMAGE_LOG" "$@") && note "frames drawn: $seen" ||
+        fail "$(basename "$1"): frames drawn were $seen, not $2 to $(($2 + $3 - 1))"
 }
 
 # --- The dialogs, opened from the menu bar, centred on the main window.
@@ -188,16 +173,14 @@ t_steps() {
 # about_drawn: the about dialog's picture, name, version, notice (dark text)
 # and link (blue, underlined) are drawn.
 t_about_drawn() {
-    local part dark blue line spread
+    local part ink p
     sleep 0.25 && drv_shot "$CASE_DIR/about.xwd" "$DLG"
-    for part in "picture 18 24 145 112" "name 192 48 82 13" "version 199 65 24 13" "notice 18 113 262 13" "link 7 146 117 13"; do
-        read -r dark blue line spread < <(picture ink "$CASE_DIR/about.xwd" ${part#* })
-        note "${part%% *}: dark $dark blue $blue underline $line spread $spread"
-        case ${part%% *} in
-        picture) between "$spread" 20 255 ;;
-        link) between "$blue" 0.05 0.6 && ((line >= 40)) ;;
-        *) between "$dark" 0.02 0.6 ;;
-        esac || fail "the about dialog's ${part%% *} is not drawn" || return
+    # NAME X Y W H, then which measure (1 dark, 2 blue, 3 underline, 4 spread) lies where.
+    for part in "picture 18 24 145 112 4 20 255" "name 192 48 82 13 1 0.02 0.6" "version 199 65 24 13 1 0.02 0.6" \
+        "notice 18 113 262 13 1 0.02 0.6" "link 7 146 117 13 2 0.05 0.6" "link 7 146 117 13 3 40 999"; do
+        read -r -a p <<<"$part" && read -r -a ink < <(picture ink "$CASE_DIR/about.xwd" "${p[@]:1:4}")
+        note "${p[0]}: dark, blue, underline, spread: ${ink[*]}"
+        between "${ink[p[5] - 1]}" "${p[6]}" "${p[7]}" || fail "the about dialog's ${p[0]} is not drawn" || return
     done
 }
 
@@ -205,37 +188,32 @@ t_about_drawn() {
 # holds the socket; another user can neither connect to it nor hand over
 # through it: its start runs a player of its own or fails.
 t_other_user() {
-    local folder="$PLAYER_DIR/run/ostrel" socket user=ostrel-e2e-other pid windows=1 tries=50
-    [ "$(stat -c '%a %u' "$folder" 2>&1)" = "700 $(id -u)" ] ||
-        fail "the single-instance folder is $(stat -c '%a %U' "$folder" 2>&1), not the user's own, mode 700" || return
+    local folder="$PLAYER_DIR/run/ostrel" user=ostrel-e2e-other pid status tries=50 socket
     socket=$(find "$folder" -maxdepth 1 -type s | head -1)
-    [ -n "$socket" ] || fail "no socket in $folder" || return
+    [ "$(stat -c '%a %u' "$folder" 2>&1)" = "700 $(id -u)" ] && [ -n "$socket" ] ||
+        fail "the single-instance folder is $(stat -c '%a %U' "$folder" 2>&1), not the user's own, mode 700, with a socket" || return
     [ "$(id -u)" = 0 ] || { note "not root: no other user to start the player as"; return 0; }
-    id "$user" >/dev/null 2>&1 || { useradd --system --no-create-home --shell /usr/sbin/nologin "$user" &&
-        OTHER_MADE=$user; } || fail "cannot make the user $user" || return
+    id "$user" >/dev/null 2>&1 || { useradd --system --no-create-home --shell /usr/sbin/nologin "$user" && OTHER_MADE=$user; }
     OTHER_DIR=$(mktemp -d /tmp/ostrel-e2e-other.XXXXXX) && chmod 755 "$OTHER_DIR" &&
-        cp "$PLAYER" "$MEDIA/solid-blue.avi" "$OTHER_DIR/" && chown -R "$user" "$OTHER_DIR" || fail "cannot prepare it" || return
+        cp "$PLAYER" "$MEDIA/solid-blue.avi" "$OTHER_DIR/" && chown -R "$user" "$OTHER_DIR" || fail "cannot prepare $user" || return
     runuser -u "$user" -- "$PY" -c 'import socket, sys; socket.socket(socket.AF_UNIX).connect(sys.argv[1])' "$socket" 2>/dev/null &&
         fail "another user connected to the player's socket" && return
     (cd "$OTHER_DIR" && exec runuser -u "$user" -- env DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$PLAYER_DIR/run" HOME="$OTHER_DIR" \
         OSTREL_AUDIO_OUT=null QT_QPA_PLATFORM=xcb timeout -k 2 20 ./ostrel "$OTHER_DIR/solid-blue.avi" >"$OTHER_DIR/out" 2>&1) &
-    pid=$!
-    CASE_PIDS+=("$pid")
-    while ((tries-- > 0 && windows < 2)) && kill -0 "$pid" 2>/dev/null; do
-        windows=$(xdotool search --onlyvisible --name "^$TITLE\$" 2>/dev/null | wc -l)
+    pid=$! && CASE_PIDS+=("$pid")
+    while ((tries-- > 0)) && kill -0 "$pid" 2>/dev/null && (($(xdotool search --onlyvisible --name "^$TITLE\$" | wc -l) < 2)); do
         sleep 0.1
     done
     if kill -0 "$pid" 2>/dev/null; then
-        ((windows >= 2)) || fail "the other user's start neither ended nor opened a window of its own" || return
+        ((tries >= 0)) || fail "the other user's start neither ended nor opened a window of its own" || return
         note "the other user's start opened a player of its own"
     else
         wait "$pid"
-        local status=$?
+        status=$?
         note "the other user's start ended with $status: $(head -n 1 "$OTHER_DIR/out")"
         [ "$status" != 0 ] || fail "the other user's start ended with 0, as after a hand-over" || return
     fi
-    sleep 1
-    kill_tree "$pid"
+    sleep 1 && kill_tree "$pid"
 }
 
 # stress SECONDS: the player never stops answering: with both processors kept

@@ -1,21 +1,17 @@
 #!/usr/bin/env python3
 """What the player's window shows, for both builds' drivers (SHOT: an xwd
 dump; X Y W H: an area of it; TOP: its first row the tool bar never covers):
-  layout SHOT | menu SHOT MENU_H           idle window: menu bar rows, command centres
+  layout SHOT | menu SHOT MENU_H | colour SHOT X Y W H | diff A B X Y W H | ink, thumb SHOT X Y W H
   still SRC X Y W H SECONDS REST OUT      SRC (window id or root) rests REST s on a picture
-  identify SHOT X Y W H TOP CLIP N PSNR   the area shows frame N of CLIP (ffmpeg's decode)
-  colour SHOT X Y W H | diff A B X Y W H | ink SHOT X Y W H | thumb SHOT X Y W H
-  damage LOG MENU_H                       notes every drawing (X DAMAGE) until SIGTERM
-  sequence LOG CLIP FIRST COUNT | flushes LOG W H TOP   frames that reached the window
-A test clip's frame is named by the rows of its scrolling hue band, then
-compared as luma PSNR with ffmpeg's decode scaled as the player's blit
-scales (Qt's nearest pixel, or PICTURE_SCALE=gdi: Wine's stretch blit)."""
+  identify SHOT X Y W H TOP CLIP N PSNR   frame N of CLIP: its scrolling hue band's rows name
+                                          it, then luma PSNR against ffmpeg's decode scaled as
+                                          the blit does (Qt, or PICTURE_SCALE=gdi: Wine's GDI)
+  damage LOG MENU_H | sequence LOG CLIP FIRST COUNT | flushes LOG W H TOP   frames drawn (X DAMAGE)"""
 import os, select, signal, struct, subprocess, sys, time
 import numpy as np
 
 BAND = (184 / 240, 206 / 240)
-COLOURS = {"black": (0, 0, 0), "red": (235, 16, 16), "green": (16, 200, 16),
-           "blue": (16, 16, 235), "magenta": (192, 32, 128), "white": (235, 235, 235)}
+COLOURS = {"black": (0, 0, 0), "red": (235, 16, 16), "green": (16, 200, 16), "blue": (16, 16, 235), "magenta": (192, 32, 128)}
 
 
 def parse_xwd(data):
@@ -58,31 +54,37 @@ def index(dest, source):
     return np.minimum((np.arange(dest) * step + step // 2) >> 16, source - 1)
 
 
+def runs(idx, gap=1):
+    """Runs of indices at most GAP apart, as [first, last]."""
+    out = []
+    for i in idx:
+        if out and i - out[-1][1] <= gap:
+            out[-1][1] = i
+        else:
+            out.append([i, i])
+    return out
+
+
 def cmd_layout(path):
+    """The first row of the idle window's black video area, black to the bottom."""
     p = shot(path)
     black = np.nonzero(p.reshape(p.shape[0], -1).max(axis=1) == 0)[0]
-    ok = len(black) and p[black[0]:].max() == 0
-    print(int(black[0]) if ok else "none")
-    return 0 if ok else 1
+    print(int(black[0]) if len(black) and p[black[0]:].max() == 0 else "none")
+    return 0
 
 
 def cmd_menu(path, menu_h):
+    """The x centres of the menu bar's words."""
     strip = shot(path)[:menu_h].astype(int)
     ink = (np.abs(strip - np.median(strip.reshape(-1, 3), axis=0)).sum(axis=2) > 120).any(axis=0)
-    runs = []
-    for x in np.nonzero(ink)[0]:
-        if runs and x - runs[-1][1] <= 6:
-            runs[-1][1] = x
-        else:
-            runs.append([x, x])
-    print(" ".join(str((a + b) // 2) for a, b in runs))
+    print(" ".join(str((a + b) // 2) for a, b in runs(np.nonzero(ink)[0], 6)))
     return 0
 
 
 def cmd_still(src, x, y, w, h, seconds, rest, out):
     deadline, last, since = time.time() + seconds, None, 0
     while time.time() < deadline:
-        data = subprocess.run(["xwd", "-silent"] + (["-root"] if src == "root" else ["-id", src]),
+        data = subprocess.run(["xwd", "-silent"] + (["-root"] if src == "root" else ["-id", str(src)]),
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
         if len(data) > 100:
             part = parse_xwd(data)[y:y + h, x:x + w]
@@ -126,8 +128,7 @@ def cmd_ink(path, x, y, w, h):
     underline), colour spread (a picture)."""
     p = shot(path, x, y, w, h)
     blue = (p[:, :, 2] > 160) & (p[:, :, 0] < 110) & (p[:, :, 1] < 110)
-    line = max(max((len(r) for r in "".join("1" if v else "0" for v in row).split("0")), default=0)
-               for row in blue)
+    line = max(len(r) for row in blue for r in "".join("01"[v] for v in row).split("0"))
     print("%.3f %.3f %d %.1f" % ((p.sum(axis=2) < 300).mean(), blue.mean(), line, p.reshape(-1, 3).std(axis=0).mean()))
     return 0
 
@@ -142,17 +143,11 @@ def cmd_thumb(path, x, y, w, h):
     edges = np.nonzero(row < 215)[0]
     left = min((i for i in edges if lg and i > lg[-1] + 1), default=None)
     right = max((i for i in edges if rg and i < rg[0] - 1), default=None)
-    runs = []
-    for i in range(left + 1, right) if left is not None and right is not None else []:
-        if row[i] >= 238:
-            if runs and runs[-1][1] == i - 1:
-                runs[-1][1] = i
-            else:
-                runs.append([i, i])
-    if not runs:
+    light = runs(i for i in range(left + 1, right) if row[i] >= 238) if None not in (left, right) else []
+    if not light:
         print("none")
         return 1
-    a, b = max(runs, key=lambda r: r[1] - r[0])
+    a, b = max(light, key=lambda r: r[1] - r[0])
     travel = (right - left) - (b - a + 2)
     share = 0.0 if travel <= 0 else (a - 1 - left) / travel
     print("%.3f %d %d %d" % (min(1.0, max(0.0, share)), a - 1 + (b - a + 3) // 2, left, right))
@@ -197,8 +192,8 @@ def cmd_damage(log, menu_h):
 
 
 def pictures(log, keep=lambda x, y, w, h: True):
-    """Drawings that put a picture up, (time, band): black fills left out, and
-    a late read that equals the next one's (the fill before that frame)."""
+    """Drawings that put a picture up, (time, band), but black fills and a late read equal to
+    the next after half a second without any (a fill before a first frame; bursts stay)."""
     data = open(log + ".grabs", "rb").read()
     shown = []
     for v in (line.split() for line in open(log) if line.count(" ") >= 4):
@@ -211,6 +206,7 @@ def pictures(log, keep=lambda x, y, w, h: True):
         if keep(x, y, w, h) and (band is None or band[0].any()):
             shown.append((float(v[0]), band))
     return [s for i, s in enumerate(shown) if not (s[1] and s[1][2] and i + 1 < len(shown) and shown[i + 1][1]
+                                                   and (i == 0 or s[0] - shown[i - 1][0] >= 0.5)
                                                    and np.array_equal(s[1][0], shown[i + 1][1][0]))]
 
 
@@ -244,10 +240,7 @@ def main(a):
     if len(a) < 2 or n.get(a[1]) != len(a) - 2:
         sys.stderr.write(__doc__)
         return 2
-    conv = [int if s.lstrip("-").isdigit() else (float if s.replace(".", "", 1).isdigit() else str) for s in a[2:]]
-    args = [c(s) for c, s in zip(conv, a[2:])]
-    if a[1] == "still":
-        args[0] = a[2]
+    args = [int(v) if v.isdigit() else float(v) if v.replace(".", "", 1).isdigit() else v for v in a[2:]]
     return globals()["cmd_" + a[1]](*args)
 
 

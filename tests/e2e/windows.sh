@@ -1,18 +1,15 @@
 # shellcheck shell=bash
-# The Windows build's driver: the real ostrel.exe under Wine in a private
-# world (prefix, home, PulseAudio with a null sink, Xvfb; no window manager),
-# driven by driver.cpp, a Win32 program run beside it, and seen through
-# Wine's traces of its DirectDraw blits and wave-output volumes and through
-# screen dumps. Sourced by run.sh. Wine facts this rests on:
-# - dialogs do not show in dumps of the root window, and the client area is
-#   painted black (tool bar on top) while one is open: dialogs are read
-#   through their controls, frames counted in the trace;
-# - the tool bar also shows on the black area before the first frame: the
-#   video area looked at leaves its rows out;
-# - its MPEG-1 path holds the first frame about 0.75 s while its sound
-#   starts: a picture is at rest after a second and a half unchanged;
-# - InetIsOffline always reports online: offline.c stands in for url.dll;
-# - web addresses go to a stand-in browser (WineBrowser\Browsers) that notes them.
+# The Windows build's driver: ostrel.exe under Wine in a private world
+# (prefix, home, PulseAudio null sink, Xvfb, no window manager), driven by
+# driver.cpp, seen through Wine's traces (DirectDraw blits, wave-output
+# volumes) and screen dumps. Sourced by run.sh. Wine facts it rests on:
+# dialogs do not show in root dumps and the client area is black (tool bar
+# on top) while one is open, so dialogs are read through their controls and
+# frames counted in the trace; the tool bar also shows before the first
+# frame, so its rows are left out; MPEG-1 holds its first frame ~0.75 s
+# while its sound starts, so a picture rests after 1.5 s unchanged;
+# InetIsOffline always says online (offline.c stands in for url.dll); web
+# addresses go to a stand-in browser (WineBrowser\Browsers) that notes them.
 EXE="$BUILD/ostrel.exe"
 TOOLS="$WORK/tools"
 HANDOVER_MS=10000
@@ -38,11 +35,10 @@ drv_setup() {
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no --load=module-native-protocol-unix \
         --load="module-null-sink sink_name=nullsink" >"$CASE_DIR/pulseaudio.log" 2>&1 &
     PULSE_PID=$!
-    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-    pactl set-default-sink nullsink || return
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >"$CASE_DIR/xvfb.log" 2>&1 &
+    retry 100 pactl info >/dev/null 2>&1 && pactl set-default-sink nullsink || return
+    rm -f "$WORK/display"; Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >"$CASE_DIR/xvfb.log" 2>&1 &
     XVFB_PID=$!
-    for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
+    retry 100 test -s "$WORK/display" || return
     export DISPLAY=":$(tr -dc 0-9 <"$WORK/display")"
     # The prefix is made once (about 30 s) and kept; without a window manager,
     # Managed=N saves a 2 s stall at every window's close; DirectDraw drawn by GDI.
@@ -54,16 +50,9 @@ drv_setup() {
     fi >>"$CASE_DIR/wineboot.log" 2>&1
     printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\n' "$WORK/browser.log" >"$WORK/browser.sh" && chmod +x "$WORK/browser.sh"
     wine reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$WORK/browser.sh" /f >/dev/null 2>&1 || return
-    # One server for all the cases' programs.
-    wineserver -p 60 </dev/null >/dev/null 2>&1
-    return 0
+    wineserver -p 60 </dev/null >/dev/null 2>&1 || true # one server for all the cases' programs
 }
-drv_stop() {
-    wineserver -k
-    wineserver -w
-    kill "$XVFB_PID" "$PULSE_PID"
-    wait "$XVFB_PID" "$PULSE_PID"
-}
+drv_stop() { wineserver -k; wineserver -w; kill "$XVFB_PID" "$PULSE_PID" && wait "$XVFB_PID" "$PULSE_PID"; }
 
 drv() { timeout -k 5 30 wine "$TOOLS/driver.exe" "$@" 2>/dev/null | sed -u 's/\r$//'; return "${PIPESTATUS[0]}"; }
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
@@ -90,10 +79,9 @@ drv_start() {
 }
 # A second start from a folder of its own (Wine starts take a second or more).
 drv_handover() {
-    local t0
     winargs "$@"
     mkdir -p "$CASE_DIR/second" && cp "$EXE" "$CASE_DIR/second/ostrel.exe"
-    t0=$(date +%s%N)
+    local t0=$(date +%s%N)
     (cd "$CASE_DIR/second" && timeout -k 5 30 wine ostrel.exe "${ARGS[@]}" >/dev/null 2>&1)
     SECOND_STATUS=$? SECOND_MS=$((($(date +%s%N) - t0) / 1000000))
 }
@@ -110,9 +98,8 @@ drv_cleanup() {
 
 drv_window_shown() { drv is-window >/dev/null; }
 drv_window_rect() {
-    local l t r b
-    drv wait-window 30000 >/dev/null && read -r AREA_X AREA_Y AREA_W AREA_H < <(drv client-rect) &&
-        read -r l t r b < <(drv window-rect) && RECT="$l $t $((r - l)) $((b - t))"
+    local rects
+    rects=$(drv wait-window) && read -r AREA_X AREA_Y AREA_W AREA_H RECT <<<"$rects"
 }
 drv_key() { [ "$1" = Escape ] && drv key 0x1B >/dev/null; }
 drv_command() { [ -n "${ID[$1]}" ] && drv command "${ID[$1]}" >/dev/null; }
@@ -166,10 +153,8 @@ t_volumes() {
 }
 # browser [URL...]: the stand-in browser was asked to open one of them (none: nothing within 3 s).
 t_browser() {
-    local tries=100
-    [ $# = 0 ] && sleep 3 && { [ ! -s "$WORK/browser.log" ] || fail "opened: $(tr '\n' ' ' <"$WORK/browser.log")"; } && return
-    while ((tries-- > 0)); do grep -qxF "$(printf '%s\n' "$@")" "$WORK/browser.log" && return; sleep 0.1; done
-    fail "the browser was asked for: $(tr '\n' ' ' <"$WORK/browser.log")"
+    [ $# = 0 ] && { sleep 3; [ ! -s "$WORK/browser.log" ] || fail "opened: $(tr '\n' ' ' <"$WORK/browser.log")"; return; }
+    retry 100 grep -qxF "$(printf '%s\n' "$@")" "$WORK/browser.log" || fail "the browser was asked for: $(tr '\n' ' ' <"$WORK/browser.log")"
 }
 t_type() { drv dialog-set-text "$DLG_TITLE" "$1" "$(winpath "$2")" >/dev/null || fail "cannot type into control $1"; }
 t_drop() { drv drop "$(winpath "$1")" >/dev/null || fail "cannot drop a file"; }
@@ -183,8 +168,7 @@ t_offline() {
 # or one before it, no more than SLACK before the last one drawn.
 t_last_frame() {
     local n best
-    read -r n _ < <(drv_count)
-    best=$(picture identify "$STILL_SHOT" $(drv_client) "$1" $((n - 1)) 0 | sed 's/best=\([0-9]*\).*/\1/')
+    read -r n _ < <(drv_count) && best=$(picture identify "$STILL_SHOT" $(drv_client) "$1" $((n - 1)) 0 | sed 's/best=\([0-9]*\).*/\1/')
     note "frame $best at rest after $n"
     ((best >= n - 1 - $2 && best <= $3)) || fail "frame $best at rest after $n frames drawn"
 }
