@@ -1,0 +1,164 @@
+// The Windows end-to-end tests' hands and eyes on a running ostrel.exe, run
+// under the same Wine server: finds the player's window and its dialogs (by
+// exact caption), sends what a user's clicks and keys would, prints what it
+// reads. One command a start: wait-window (prints client area and window,
+// "X Y W H" each) | is-window | command ID | key VK | drop PATH | inet-offline
+//   find-dialog TITLE [MS] | wait-dialog-gone TITLE [MS] | dialog-texts TITLE
+//   dialog-text TITLE ID | dialog-set-text TITLE ID TEXT | dialog-command TITLE ID
+//   dialog-key TITLE VK | dialog-close TITLE | dialog-click TITLE ID
+//   scroll-pos TITLE ID | dialog-scroll TITLE ID CODE [POS] | hit-test TITLE ID
+// Status 0 done, 1 not found or timed out, 2 bad usage, 3 a call failed.
+// clang-format off
+#include <windows.h>
+#include <intshcut.h>
+#include <shlobj.h>
+// clang-format on
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+long number(const char* text) {
+    return std::strtol(text, nullptr, 0);
+}
+
+HWND player() {
+    return FindWindowA(" ostrelwin", " ostrel v2.03");
+}
+
+template <class Test>
+bool waitFor(DWORD milliseconds, Test test) {
+    for (DWORD start = GetTickCount(); !test(); Sleep(20))
+        if (GetTickCount() - start >= milliseconds) return false;
+    return true;
+}
+
+// A hung player fails a test instead of hanging it.
+LRESULT send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool* ok = nullptr) {
+    DWORD_PTR result = 0;
+    bool sent =
+        SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
+    if (ok) *ok = sent;
+    return static_cast<LRESULT>(result);
+}
+
+std::string text(HWND window) {
+    char buffer[1024] = {};
+    send(window, WM_GETTEXT, sizeof buffer - 1, reinterpret_cast<LPARAM>(buffer));
+    return buffer;
+}
+
+// The dropped-file record is written into the player's own memory: a drop
+// handle only means something in the process that gets it, and Wine's drop
+// functions read a handle that is a plain pointer as the record itself.
+int drop(HWND window, const char* path) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process) return 3;
+    std::vector<char> block(sizeof(DROPFILES) + std::strlen(path) + 2, '\0');
+    DROPFILES header{};
+    header.pFiles = sizeof(DROPFILES);
+    header.pt = {10, 10};
+    std::memcpy(block.data(), &header, sizeof header);
+    std::memcpy(block.data() + sizeof header, path, std::strlen(path));
+    void* remote =
+        VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    SIZE_T written = 0;
+    bool ok = remote && WriteProcessMemory(process, remote, block.data(), block.size(), &written);
+    CloseHandle(process);
+    return ok && PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0) ? 0 : 3;
+}
+
+int run(int argc, char** argv) {
+    const std::string name = argv[1];
+    HWND window = player();
+    if (name == "inet-offline") return std::printf("%d\n", InetIsOffline(0) ? 1 : 0), 0;
+    if (name == "is-window") return window ? 0 : 1;
+    RECT rect{}, outer{};
+    if (name == "wait-window") {
+        if (!waitFor(30000, [&] { return (window = player()) != nullptr; })) return 1;
+        POINT origin{0, 0};
+        GetClientRect(window, &rect);
+        ClientToScreen(window, &origin);
+        GetWindowRect(window, &outer);
+        std::printf("%ld %ld %ld %ld %ld %ld %ld %ld\n", origin.x, origin.y, rect.right,
+                    rect.bottom, outer.left, outer.top, outer.right - outer.left,
+                    outer.bottom - outer.top);
+        return 0;
+    }
+    if (argc < 3) return window ? 2 : 1;
+    if (!window && (name == "command" || name == "key" || name == "drop")) return 1;
+    if (name == "command") return PostMessageA(window, WM_COMMAND, number(argv[2]), 0) ? 0 : 3;
+    if (name == "key") return PostMessageA(window, WM_KEYDOWN, number(argv[2]), 1) ? 0 : 3;
+    if (name == "drop") return drop(window, argv[2]);
+    // The rest work on a dialog of the player, a top-level window of that caption.
+    const char* title = argv[2];
+    DWORD wait = argc > 3 ? number(argv[3]) : 10000;
+    HWND dialog = nullptr;
+    if (name == "find-dialog")
+        return waitFor(wait, [&] { return (dialog = FindWindowA(nullptr, title)); }) ? 0 : 1;
+    if (name == "wait-dialog-gone")
+        return waitFor(wait, [&] { return !FindWindowA(nullptr, title); }) ? 0 : 1;
+    if (!(dialog = FindWindowA(nullptr, title))) return 1;
+    if (name == "dialog-texts") {
+        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            std::printf("%d %s\n", GetDlgCtrlID(child), text(child).c_str());
+        return 0;
+    }
+    if (name == "dialog-close") return PostMessageA(dialog, WM_CLOSE, 0, 0) ? 0 : 3;
+    if (argc < 4) return 2;
+    if (name == "dialog-key") return PostMessageA(dialog, WM_KEYDOWN, number(argv[3]), 1) ? 0 : 3;
+    int id = static_cast<int>(number(argv[3]));
+    HWND control = GetDlgItem(dialog, id);
+    if (!control) return 1;
+    bool ok = true;
+    if (name == "dialog-text") return std::printf("%s\n", text(control).c_str()), 0;
+    if (name == "dialog-set-text" && argc > 4)
+        return send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]), &ok), ok ? 0 : 3;
+    if (name == "dialog-command")
+        return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                            reinterpret_cast<LPARAM>(control))
+                   ? 0
+                   : 3;
+    if (name == "scroll-pos") {
+        LRESULT position = send(control, SBM_GETPOS, 0, 0, &ok);
+        return std::printf("%d\n", static_cast<int>(position)), ok ? 0 : 3;
+    }
+    if (name == "dialog-scroll" && argc > 4) {
+        WORD code = static_cast<WORD>(number(argv[4]));
+        WORD position = argc > 5 ? static_cast<WORD>(number(argv[5])) : 0;
+        // A released thumb leaves the bar at its place before the dialog
+        // hears of it; the dialog reads the place back from the bar.
+        if (code == SB_THUMBPOSITION && argc > 5) send(control, SBM_SETPOS, position, TRUE);
+        send(dialog, WM_HSCROLL, MAKEWPARAM(code, position), reinterpret_cast<LPARAM>(control),
+             &ok);
+        return ok ? 0 : 3;
+    }
+    if (name == "dialog-click") {
+        GetClientRect(control, &rect);
+        LPARAM at = MAKELPARAM(rect.right / 2, rect.bottom / 2);
+        return PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at) &&
+                       PostMessageA(control, WM_LBUTTONUP, 0, at)
+                   ? 0
+                   : 3;
+    }
+    if (name == "hit-test") {
+        GetWindowRect(control, &rect);
+        LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+        return std::printf("%d\n", static_cast<int>(send(control, WM_NCHITTEST, 0, at, &ok))),
+               ok ? 0 : 3;
+    }
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int status = argc < 2 ? 2 : run(argc, argv);
+    std::fflush(stdout);
+    return status;
+}
