@@ -3,21 +3,13 @@
 // exact seeks, pause and resume, what it refuses, and the sound output at
 // the player's volume.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/qt/media/AudioOutput.h"
 #include "platform/qt/media/MediaEngine.h"
@@ -35,11 +27,13 @@ constexpr int kFrames = 75, kWidth = 320, kHeight = 240;
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
-
+void sleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 std::string quoted(const std::string& text) {
     return "'" + text + "'";
 }
-
+// What a shell command writes.
 std::string output(const std::string& command) {
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     std::string text;
@@ -170,37 +164,31 @@ TEST_P(EveryClip, PlaysEveryFrameInOrderAtTheClipsPace) {
     while ((status = picture.update(engine)) == kOk) {
         ASSERT_TRUE(showsFrame(picture, c.file, delivered, c.lossless)) << "delivery " << delivered;
         ASSERT_LE(++delivered, kFrames);
-        if (c.lagging && delivered % 10 == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (c.lagging && delivered % 10 == 0) sleepMs(100);
         if (c.pausing && delivered == 30 && !paused) {
             paused = true;
             // The player pauses by reading the time and stopping, and
             // resumes by seeking there and running; meanwhile the stream
             // answers at once, without a frame, and its time stands.
             const std::int64_t pausedAt = engine.time();
-            ASSERT_TRUE(engine.stop());
-            EXPECT_FALSE(engine.isRunning());
-            EXPECT_GE(pausedAt, 29 * kFrameTime);
-            EXPECT_LT(pausedAt, 31 * kFrameTime);
+            ASSERT_TRUE(engine.stop() && !engine.isRunning());
+            EXPECT_TRUE(pausedAt >= 29 * kFrameTime && pausedAt < 31 * kFrameTime) << pausedAt;
             const std::string before = picture.bytes;
             const auto asked = Clock::now();
             EXPECT_EQ(picture.update(engine), kNotRunning);
-            EXPECT_LT(secondsSince(asked), 0.1);
-            EXPECT_EQ(picture.bytes, before);
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            EXPECT_TRUE(secondsSince(asked) < 0.1 && picture.bytes == before);
+            sleepMs(300);
             EXPECT_EQ(engine.time(), pausedAt);
             ASSERT_TRUE(engine.seek(pausedAt) && engine.run());
             --delivered;  // the frame on show covers that time: it comes again
         }
     }
     const double elapsed = secondsSince(start);
-    EXPECT_EQ(status, kEndOfStream);
+    EXPECT_TRUE(status == kEndOfStream && picture.update(engine) == kEndOfStream);
     EXPECT_EQ(delivered, kFrames);
     EXPECT_EQ(engine.framesDelivered(), static_cast<std::uint64_t>(kFrames + c.pausing));
-    EXPECT_EQ(picture.update(engine), kEndOfStream);
     EXPECT_TRUE(picture.sparesUntouched());
-    EXPECT_GT(elapsed, 2.0);
-    EXPECT_LT(elapsed, 6.0);
+    EXPECT_TRUE(elapsed > 2.0 && elapsed < 6.0) << elapsed;
     EXPECT_NEAR(engine.time(), kFrames * kFrameTime, 2.0 * kFrameTime);
 }
 
@@ -234,7 +222,7 @@ TEST_P(EveryClip, SeeksLandOnTheFrameCoveringTheTime) {
         ASSERT_EQ(picture.update(engine), kOk);
         EXPECT_TRUE(showsFrame(picture, c.file, k, c.lossless));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    sleepMs(150);
     ASSERT_TRUE(engine.seek(50 * kFrameTime));
     for (int k = 50; k < 54; ++k) {
         ASSERT_EQ(picture.update(engine), kOk);
@@ -253,9 +241,10 @@ TEST(Engine, OpeningAgainReplacesTheClip) {
     ASSERT_TRUE(engine.run());
     // Buffers that cannot hold the picture.
     auto* bytes = reinterpret_cast<std::uint8_t*>(picture.bytes.data());
-    EXPECT_EQ(engine.updateFrame(nullptr, 320 * 4, 320, 240), kFail);
-    EXPECT_EQ(engine.updateFrame(bytes, 320 * 4 - 4, 320, 240), kFail);
-    EXPECT_EQ(engine.updateFrame(bytes, 320 * 4, 0, 240), kFail);
+    EXPECT_EQ((std::vector<Status>{engine.updateFrame(nullptr, 320 * 4, 320, 240),
+                                   engine.updateFrame(bytes, 320 * 4 - 4, 320, 240),
+                                   engine.updateFrame(bytes, 320 * 4, 0, 240)}),
+              std::vector<Status>(3, kFail));
     EXPECT_EQ(engine.framesDelivered(), 0u);
     ASSERT_EQ(picture.update(engine), kOk);
     // A failed open leaves nothing open.
@@ -270,34 +259,12 @@ TEST(Engine, OpeningAgainReplacesTheClip) {
     EXPECT_TRUE(showsFrame(picture, "clip-mpeg4.avi", 0, false));
     MediaEngine::prepare(media("clip-rawvideo.avi"));
     ASSERT_TRUE(engine.open(media("clip-rawvideo.avi"))) << engine.error();
-    EXPECT_TRUE(engine.hasAudio());
-    EXPECT_FALSE(engine.isRunning());
-    EXPECT_EQ(engine.framesDelivered(), 0u);
+    EXPECT_TRUE(engine.hasAudio() && !engine.isRunning() && engine.framesDelivered() == 0);
     ASSERT_TRUE(engine.run());
     ASSERT_EQ(picture.update(engine), kOk);
     EXPECT_TRUE(showsFrame(picture, "clip-rawvideo.avi", 0, true));
     engine.close();
-    EXPECT_FALSE(engine.isOpen());
-    EXPECT_EQ(picture.update(engine), kFail);
-}
-
-TEST(Engine, RelativePathsAreFilesInTheCurrentFolder) {
-    // Names that could be read as standard input or as a protocol.
-    char dir[] = "/tmp/ostrel-engine-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(dir), nullptr);
-    const std::string d = dir;
-    ASSERT_EQ(::mkdir((d + "/av:").c_str(), 0755), 0);
-    ASSERT_EQ(::symlink(media("clip-rawvideo.avi").c_str(), (d + "/av:/clip.avi").c_str()), 0);
-    ASSERT_EQ(::symlink(media("clip-mjpeg-noaudio.avi").c_str(), (d + "/-").c_str()), 0);
-    const std::string previous = std::filesystem::current_path();
-    std::filesystem::current_path(d);
-    MediaEngine protocolLike, dash;
-    EXPECT_TRUE(protocolLike.open("av://clip.avi")) << protocolLike.error();
-    EXPECT_TRUE(dash.open("-")) << dash.error();
-    std::filesystem::current_path(previous);
-    EXPECT_TRUE(protocolLike.hasAudio());
-    EXPECT_FALSE(dash.hasAudio());
-    std::filesystem::remove_all(d);
+    EXPECT_TRUE(!engine.isOpen() && picture.update(engine) == kFail);
 }
 
 // --- Sound ---
@@ -370,8 +337,7 @@ TEST_F(Sound, PlaysToItsEndScaledByTheOutputVolume) {
                                         : sounds.playBytes(bytes, true));
             EXPECT_FALSE(sounds.isPlaying());
         }
-        EXPECT_GT(secondsSince(start), 1.9);
-        EXPECT_LT(secondsSince(start), 6.0);
+        EXPECT_TRUE(secondsSince(start) > 1.9 && secondsSince(start) < 6.0);
         const auto [written, samples] = peak(played(), mark);
         EXPECT_GE(samples, toneSamples * 2);
         EXPECT_NEAR(written, tonePeak * c.amplitude, 2.0 + tonePeak * 0.01);
@@ -381,20 +347,16 @@ TEST_F(Sound, PlaysToItsEndScaledByTheOutputVolume) {
 TEST_F(Sound, AsynchronousSoundsPlayOnUntilStoppedOrEnded) {
     SoundPlayer sounds;
     const auto start = Clock::now();
-    EXPECT_TRUE(sounds.play(media("tone.wav"), false));
-    EXPECT_LT(secondsSince(start), 1.5);
-    EXPECT_TRUE(sounds.isPlaying());
-    EXPECT_TRUE(sounds.play(media("tone.wav"), false));  // takes the other's place
-    EXPECT_TRUE(sounds.isPlaying());
+    EXPECT_TRUE(sounds.play(media("tone.wav"), false) && secondsSince(start) < 1.5);
+    EXPECT_TRUE(sounds.play(media("tone.wav"), false) && sounds.isPlaying());  // in its place
     sounds.stopAll();
     EXPECT_FALSE(sounds.isPlaying());
     sounds.stopAll();  // with nothing playing: harmless
     ASSERT_TRUE(sounds.play(media("tone.wav"), false));
     const auto played = Clock::now();
     while (sounds.isPlaying() && secondsSince(played) < 8.0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(sounds.isPlaying());
-    EXPECT_GT(secondsSince(played), 1.0);
+        sleepMs(50);
+    EXPECT_TRUE(!sounds.isPlaying() && secondsSince(played) > 1.0);
 }
 
 TEST_F(Sound, EngineAndSoundsRefuseWhatTheyCannotPlayAtOnce) {
@@ -416,8 +378,7 @@ TEST_F(Sound, EngineAndSoundsRefuseWhatTheyCannotPlayAtOnce) {
         EXPECT_EQ(engine.hasAudio(), c.audio);
         if (!c.video) {
             EXPECT_FALSE(engine.isOpen() || engine.hasVideo() || engine.run());
-            EXPECT_FALSE(engine.error().empty());
-            EXPECT_EQ(engine.duration(), 0);
+            EXPECT_TRUE(!engine.error().empty() && engine.duration() == 0);
             EXPECT_EQ(picture.update(engine), kFail);
         }
         for (bool synchronous : {true, false})
