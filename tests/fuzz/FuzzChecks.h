@@ -2,9 +2,12 @@
 // fuzz targets: a broken rule is reported and aborts, which the fuzzer keeps.
 #pragma once
 
+#include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "state/PlayerState.h"
 

@@ -1,10 +1,5 @@
 // Cuts arbitrary text into tokens and applies it as a command line: tokens
 // must account for the text exactly, and the state must stay sound.
-#include <cctype>
-#include <cstdint>
-#include <cstring>
-#include <string>
-
 #include "config/CommandLine.h"
 #include "fake/FakePlatform.h"
 #include "fuzz/FuzzChecks.h"
@@ -30,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     require(cursor == before, "the cursor stays at the end");
     while (cursor < end)
-        require(std::isspace(static_cast<unsigned char>(*cursor++)),
-                "only white space is left after the last token");
+        require(std::isspace(static_cast<unsigned char>(*cursor++)), "only white space is left");
 
     fake::FakeFixtureState fixture;
     // The last slot: a path written past it would show at once.
