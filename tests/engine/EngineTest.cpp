@@ -86,8 +86,7 @@ struct Picture {
     }
     bool sparesUntouched() const {
         for (int y = 0; y < height; ++y)
-            for (int x = width * 4; x < stride; ++x)
-                if (bytes[y * stride + x] != '\xA5') return false;
+            if (bytes.compare(y * stride + width * 4, 64, std::string(64, '\xA5'))) return false;
         return true;
     }
     // Mean squared error of the colour bytes against a packed frame.
@@ -147,14 +146,11 @@ TEST_P(EveryClip, PlaysEveryFrameInOrderAtTheClipsPace) {
     ASSERT_EQ(static_cast<int>(ffmpegFrames(c.file).size()), kFrames);
     MediaEngine engine;
     ASSERT_TRUE(engine.open(media(c.file))) << engine.error();
-    EXPECT_TRUE(engine.hasVideo());
-    EXPECT_EQ(engine.hasAudio(), c.audio);
-    EXPECT_EQ(engine.videoWidth(), kWidth);
-    EXPECT_EQ(engine.videoHeight(), kHeight);
-    EXPECT_EQ(engine.duration(), kFrames * kFrameTime);
+    EXPECT_TRUE(engine.hasVideo() && engine.hasAudio() == c.audio && !engine.isRunning());
+    EXPECT_EQ((std::vector<std::int64_t>{engine.videoWidth(), engine.videoHeight(),
+                                         engine.duration(), engine.time()}),
+              (std::vector<std::int64_t>{kWidth, kHeight, kFrames * kFrameTime, 0}));
     EXPECT_DOUBLE_EQ(engine.frameRate(), 25.0);
-    EXPECT_FALSE(engine.isRunning());
-    EXPECT_EQ(engine.time(), 0);
     Picture picture;
     ASSERT_TRUE(engine.run());
     const auto start = Clock::now();
@@ -216,26 +212,18 @@ TEST_P(EveryClip, SeeksLandOnTheFrameCoveringTheTime) {
         ASSERT_TRUE(engine.stop());
     }
     // A seek while running drops the frames queued before it.
-    ASSERT_TRUE(engine.seek(0));
-    ASSERT_TRUE(engine.run());
-    for (int k = 0; k < 5; ++k) {
+    ASSERT_TRUE(engine.seek(0) && engine.run());
+    for (int k : {0, 1, 2, 3, 4, 50, 51, 52, 53}) {
+        if (k == 50) sleepMs(150), engine.seek(50 * kFrameTime);
         ASSERT_EQ(picture.update(engine), kOk);
-        EXPECT_TRUE(showsFrame(picture, c.file, k, c.lossless));
-    }
-    sleepMs(150);
-    ASSERT_TRUE(engine.seek(50 * kFrameTime));
-    for (int k = 50; k < 54; ++k) {
-        ASSERT_EQ(picture.update(engine), kOk);
-        EXPECT_TRUE(showsFrame(picture, c.file, k, c.lossless)) << "after the seek";
+        EXPECT_TRUE(showsFrame(picture, c.file, k, c.lossless)) << "frame " << k;
     }
 }
 
 TEST(Engine, OpeningAgainReplacesTheClip) {
     MediaEngine engine;
     Picture picture;
-    EXPECT_EQ(picture.update(engine), kFail);  // nothing open
-    EXPECT_FALSE(engine.run() || engine.stop() || engine.seek(0));
-    EXPECT_EQ(engine.time(), 0);
+    EXPECT_FALSE(engine.run() || engine.stop() || engine.seek(0));  // nothing open
     ASSERT_TRUE(engine.open(media("clip-mjpeg-noaudio.avi")));
     EXPECT_EQ(picture.update(engine), kNotRunning);  // never run
     ASSERT_TRUE(engine.run());
@@ -248,8 +236,7 @@ TEST(Engine, OpeningAgainReplacesTheClip) {
     EXPECT_EQ(engine.framesDelivered(), 0u);
     ASSERT_EQ(picture.update(engine), kOk);
     // A failed open leaves nothing open.
-    EXPECT_FALSE(engine.open(media("notes.txt")));
-    EXPECT_FALSE(engine.isOpen());
+    EXPECT_FALSE(engine.open(media("notes.txt")) || engine.isOpen());
     EXPECT_EQ(picture.update(engine), kFail);
     // Opened ahead while the window is made: an open of another file drops
     // it, an open of the same file (even while still opening) takes it over.

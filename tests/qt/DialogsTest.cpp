@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -38,9 +37,9 @@ protected:
     void SetUp() override { installPlatform(platform.seam()); }
     void TearDown() override { installPlatform({}); }
 
-    std::unique_ptr<DialogWindow> settings(int trackPos = 0) {
+    std::unique_ptr<DialogWindow> settings() {
         got.clear();
-        state.trackPos = trackPos;
+        state.trackPos = 0;
         state.volumePos = 1250;
         state.volumeLevel = 1;
         state.currentItem = 1;
@@ -60,18 +59,6 @@ protected:
 template <typename T = QScrollBar>
 T* control(DialogWindow& dialog, int id) {
     return qobject_cast<T*>(dialog.control(id));
-}
-
-TEST_F(DialogsTest, TemplatesBecomeControlsAndTheProcedureSetsThem) {
-    EXPECT_EQ(buildDialog("NO_DLG", nullptr, &settingsDialogProc, {}), nullptr);
-    auto dialog = settings(4321);
-    EXPECT_EQ(dialog->item(-1), nullptr);  // what nothing addresses has no handle
-    EXPECT_EQ((QStringList{control<QPushButton>(*dialog, IDC_ITEM_PREV)->text(),
-                           control<QPushButton>(*dialog, IDC_ITEM_NEXT)->text(),
-                           control<QPushButton>(*dialog, 1)->text()}),
-              (QStringList{"&<", "&>", "&OK"}));
-    EXPECT_TRUE(control<QLineEdit>(*dialog, IDC_ITEM_NUMBER)->isReadOnly());
-    EXPECT_EQ(control(*dialog, IDC_POSITION_BAR)->value(), 4321);
 }
 
 TEST_F(DialogsTest, ControlsHandTheirActionsToTheProcedureWhichAloneMovesTheBars) {
@@ -96,9 +83,6 @@ TEST_F(DialogsTest, ControlsHandTheirActionsToTheProcedureWhichAloneMovesTheBars
         volume->setSliderPosition(10000);
         volume->setSliderDown(false);
     };
-    Act next = [](DialogWindow& d) {
-        QTest::mouseClick(control<QPushButton>(d, IDC_ITEM_NEXT), Qt::LeftButton);
-    };
     const std::uint32_t kScroll = kWmHScroll, kCommand = kWmCommand;
     const struct {
         const char* name;
@@ -118,7 +102,8 @@ TEST_F(DialogsTest, ControlsHandTheirActionsToTheProcedureWhichAloneMovesTheBars
         {"wheel", wheel, {}, IDC_VOLUME_BAR, 1250},
         {"drag and let go", drag, {{kScroll, kSbThumbTrack, 7000}, {kScroll, kSbThumbTrack, 10000},
          {kScroll, kSbThumbPosition, 10000}}, IDC_VOLUME_BAR, 10000, 0xFFFFFFFFu},
-        {"next item", next, {{kCommand, IDC_ITEM_NEXT, 0}}, IDC_VOLUME_BAR, 1250, 0, " 3"},
+        {"next item", [](DialogWindow& d) { QTest::mouseClick(d.control(IDC_ITEM_NEXT), Qt::LeftButton); },
+         {{kCommand, IDC_ITEM_NEXT, 0}}, IDC_VOLUME_BAR, 1250, 0, " 3"},
         {"Escape", key(Qt::Key_Escape), {{kCommand, 2, 0}}, IDC_VOLUME_BAR, 1250},
         {"close box", [](DialogWindow& d) { d.close(); }, {{kCommand, 2, 0}}, IDC_VOLUME_BAR, 1250},
         // clang-format on
@@ -131,15 +116,17 @@ TEST_F(DialogsTest, ControlsHandTheirActionsToTheProcedureWhichAloneMovesTheBars
         for (Got& g : expected)
             g.bar = g.message == kScroll ? reinterpret_cast<LParam>(dialog->item(row.bar)) : 0;
         EXPECT_EQ(got, expected);
-        EXPECT_EQ(control(*dialog, row.bar)->value(), row.value);
-        EXPECT_EQ(control(*dialog, row.bar)->sliderPosition(), row.value);
+        QScrollBar* bar = control(*dialog, row.bar);
+        EXPECT_EQ(std::pair(bar->value(), bar->sliderPosition()), std::pair(row.value, row.value));
         EXPECT_TRUE(!row.volume || media::outputVolume() == row.volume);
-        EXPECT_EQ(control<QLineEdit>(*dialog, IDC_ITEM_NUMBER)->text(), row.item);
+        auto* item = control<QLineEdit>(*dialog, IDC_ITEM_NUMBER);  // the player's to write
+        EXPECT_TRUE(item->text() == row.item && item->isReadOnly()) << item->text().toStdString();
         EXPECT_TRUE(dialog->isVisible());
     }
 }
 
 TEST_F(DialogsTest, APostedQuitEndsTheDialogAndStaysForThePlayersLoop) {
+    EXPECT_EQ(buildDialog("NO_DLG", nullptr, &settingsDialogProc, {}), nullptr);
     WindowSystem& windows = platform.windows();
     auto about = buildDialog("ABOUT_DLG", nullptr, &aboutDialogProc, {});
     QTimer::singleShot(50, [&] { windows.postQuitMessage(0); });
@@ -159,7 +146,6 @@ TEST_F(DialogsTest, AboutDialogsLinkOpensOnlyOnline) {
     dialog->show();
     auto* text = dynamic_cast<StaticText*>(dialog->control(IDC_LINK));
     ASSERT_TRUE(text && text->isLink());
-    EXPECT_EQ(text->text(), QString::fromLatin1(kMakerUrl));
     EXPECT_EQ(text->cursor().shape(), Qt::PointingHandCursor);
     QTest::mouseClick(text, Qt::LeftButton);
     offline = true;
@@ -167,7 +153,6 @@ TEST_F(DialogsTest, AboutDialogsLinkOpensOnlyOnline) {
     // Made again, the link takes the second address.
     offline = false;
     dialog->makeHyperlink(IDC_LINK, "http://second.example/");
-    EXPECT_EQ(text->text(), QStringLiteral("http://second.example/"));
     QTest::mouseClick(text, Qt::LeftButton);
     EXPECT_EQ(opened, (std::vector<std::string>{kMakerUrl, "http://second.example/"}));
 }
