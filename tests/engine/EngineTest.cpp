@@ -77,30 +77,29 @@ const std::vector<std::string>& ffmpegFrames(const std::string& name) {
 
 // A picture with spare bytes after each row, which must never be written.
 struct Picture {
-    const int width = kWidth, height = kHeight, stride = width * 4 + 64;
-    std::string bytes = std::string(static_cast<std::size_t>(stride) * height, '\xA5');
+    static constexpr int stride = kWidth * 4 + 64;
+    std::string bytes = std::string(stride * kHeight, '\xA5');
 
     Status update(MediaEngine& engine) {
-        return engine.updateFrame(reinterpret_cast<std::uint8_t*>(bytes.data()), stride, width,
-                                  height);
+        return engine.updateFrame(reinterpret_cast<std::uint8_t*>(bytes.data()), stride, kWidth,
+                                  kHeight);
     }
     bool sparesUntouched() const {
-        for (int y = 0; y < height; ++y)
-            if (bytes.compare(y * stride + width * 4, 64, std::string(64, '\xA5'))) return false;
+        for (int y = 0; y < kHeight; ++y)
+            if (bytes.compare(y * stride + kWidth * 4, 64, std::string(64, '\xA5'))) return false;
         return true;
     }
     // Mean squared error of the colour bytes against a packed frame.
     double mse(const std::string& frame) const {
         double sum = 0;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width * 4; ++x) {
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth * 4; ++x) {
                 const double d = static_cast<std::uint8_t>(bytes[y * stride + x]) -
-                                 static_cast<std::uint8_t>(frame[(y * width) * 4 + x]);
+                                 static_cast<std::uint8_t>(frame[(y * kWidth) * 4 + x]);
                 if (x % 4 != 3) sum += d * d;
             }
-        return sum / (3.0 * width * height);
+        return sum / (3.0 * kWidth * kHeight);
     }
-    double psnr(const std::string& frame) const { return 10 * std::log10(65025 / mse(frame)); }
 };
 
 // The picture shows frame k: byte for byte for a lossless clip, otherwise
@@ -111,7 +110,7 @@ struct Picture {
     if (k < 0 || k >= static_cast<int>(frames.size()))
         return ::testing::AssertionFailure() << "no frame " << k;
     const double mse = picture.mse(frames[k]);
-    if (lossless ? mse != 0 : picture.psnr(frames[k]) <= 40)
+    if (lossless ? mse != 0 : 10 * std::log10(65025 / mse) <= 40)
         return ::testing::AssertionFailure() << "frame " << k << " differs, error " << mse;
     for (int n : {k - 1, k + 1})
         if (n >= 0 && n < kFrames && frames[n] != frames[k] && picture.mse(frames[n]) <= mse)
@@ -279,12 +278,7 @@ std::string played() {
     return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
-class Sound : public ::testing::Test {
-protected:
-    void TearDown() override { setOutputVolume(0xFFFFFFFFu); }  // as the player starts
-};
-
-TEST_F(Sound, PlaysToItsEndScaledByTheOutputVolume) {
+TEST(Sound, PlaysToItsEndScaledByTheOutputVolume) {
     // The tone (mono, played on both channels) and the clip's sound are the
     // same 2 s; each channel has its own level, the louder one shows.
     const auto [tonePeak, toneSamples] =
@@ -329,9 +323,10 @@ TEST_F(Sound, PlaysToItsEndScaledByTheOutputVolume) {
         EXPECT_GE(samples, toneSamples * 2);
         EXPECT_NEAR(written, tonePeak * c.amplitude, 2.0 + tonePeak * 0.01);
     }
+    setOutputVolume(0xFFFFFFFFu);  // as the player starts
 }
 
-TEST_F(Sound, AsynchronousSoundsPlayOnUntilStoppedOrEnded) {
+TEST(Sound, AsynchronousSoundsPlayOnUntilStoppedOrEnded) {
     SoundPlayer sounds;
     const auto start = Clock::now();
     EXPECT_TRUE(sounds.play(media("tone.wav"), false) && secondsSince(start) < 1.5);
@@ -346,7 +341,7 @@ TEST_F(Sound, AsynchronousSoundsPlayOnUntilStoppedOrEnded) {
     EXPECT_TRUE(!sounds.isPlaying() && secondsSince(played) > 1.0);
 }
 
-TEST_F(Sound, EngineAndSoundsRefuseWhatTheyCannotPlayAtOnce) {
+TEST(Sound, EngineAndSoundsRefuseWhatTheyCannotPlayAtOnce) {
     const struct {
         const char* file;
         bool video, audio;  // what the engine finds (and refuses: no playable video)

@@ -3,18 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <cstdlib>
-#include <functional>
-
-// Processes Qt events until `done` holds or `ms` have passed; returns `done`.
-bool processUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
