@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "fake/FakePlatform.h"
 #include "state/PlayerState.h"
 
 namespace ostrel::fuzz {

@@ -1,9 +1,7 @@
 // Cuts arbitrary text into tokens and applies it as a command line: tokens
 // must account for the text exactly, and the state must stay sound.
 #include "config/CommandLine.h"
-#include "fake/FakePlatform.h"
 #include "fuzz/FuzzChecks.h"
-#include "state/PlayerState.h"
 
 using namespace ostrel;
 using fuzz::require;

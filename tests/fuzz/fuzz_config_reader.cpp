@@ -6,9 +6,7 @@
 #include <tuple>
 
 #include "config/Configuration.h"
-#include "fake/FakePlatform.h"
 #include "fuzz/FuzzChecks.h"
-#include "state/PlayerState.h"
 
 using namespace ostrel;
 using fuzz::require;

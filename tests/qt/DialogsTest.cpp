@@ -125,17 +125,8 @@ TEST_F(DialogsTest, ControlsHandTheirActionsToTheProcedureWhichAloneMovesTheBars
     }
 }
 
-TEST_F(DialogsTest, APostedQuitEndsTheDialogAndStaysForThePlayersLoop) {
+TEST_F(DialogsTest, AboutDialogsLinkOpensOnlyOnlineAndAPostedQuitEndsTheDialog) {
     EXPECT_EQ(buildDialog("NO_DLG", nullptr, &settingsDialogProc, {}), nullptr);
-    WindowSystem& windows = platform.windows();
-    auto about = buildDialog("ABOUT_DLG", nullptr, &aboutDialogProc, {});
-    QTimer::singleShot(50, [&] { windows.postQuitMessage(0); });
-    EXPECT_EQ(about->run(windows), 0);
-    Message message;
-    EXPECT_EQ(windows.getMessage(message), 0);
-}
-
-TEST_F(DialogsTest, AboutDialogsLinkOpensOnlyOnline) {
     bool offline = false;
     std::vector<std::string> opened;
     StaticText::Link link{[&] { return offline; },
@@ -155,6 +146,11 @@ TEST_F(DialogsTest, AboutDialogsLinkOpensOnlyOnline) {
     dialog->makeHyperlink(IDC_LINK, "http://second.example/");
     QTest::mouseClick(text, Qt::LeftButton);
     EXPECT_EQ(opened, (std::vector<std::string>{kMakerUrl, "http://second.example/"}));
+    // A quit posted meanwhile ends the dialog and stays for the player's loop.
+    QTimer::singleShot(50, [&] { platform.windows().postQuitMessage(0); });
+    EXPECT_EQ(dialog->run(platform.windows()), 0);
+    Message message;
+    EXPECT_EQ(platform.windows().getMessage(message), 0);
 }
 
 TEST(FileDialogFilters, PairsBecomeQtFilters) {

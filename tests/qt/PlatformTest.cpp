@@ -43,7 +43,7 @@ protected:
     fs::path folder, previous;
 };
 
-TEST_F(PlatformTest, FullPathsAreResolvedByTheirTextAlone) {
+TEST_F(PlatformTest, FilesAndPathsAsTheirTextSays) {
     fs::create_directories("real/inner");
     fs::create_directory_symlink(folder / "real" / "inner", "link");
     const struct {
@@ -78,9 +78,7 @@ TEST_F(PlatformTest, FullPathsAreResolvedByTheirTextAlone) {
     for (std::size_t length = 0; auto token = ostrel::nextToken(cursor, length);)
         tokens.emplace_back(token.get(), length);
     EXPECT_EQ(tokens, arguments) << text;
-}
-
-TEST_F(PlatformTest, AbsentFilesAndCutPathsAreToldAsSuch) {
+    // What is absent, a failing replacement.
     for (const char* absent : {"absent.wav", "", static_cast<const char*>(nullptr)})
         EXPECT_FALSE(files.fileExists(absent));
     EXPECT_FALSE(files.replaceFile("missing.cfg", "ostrel.cfg"));
