@@ -8,10 +8,8 @@ using fuzz::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    const char* end = text.c_str() + std::strlen(text.c_str());
-    const char* cursor = text.c_str();
+    const char *cursor = text.c_str(), *before = cursor, *end = cursor + std::strlen(cursor);
     std::size_t length = 0;
-    const char* before = cursor;
     while (auto token = nextToken(cursor, length)) {
         require(cursor > before && cursor <= end, "the cursor moves forward within the text");
         require(std::strlen(token.get()) == length, "the length is the token's length");

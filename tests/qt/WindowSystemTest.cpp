@@ -129,9 +129,6 @@ TEST_F(WindowSystemTest, QtEventsBecomeTheMessagesOfTheirKind) {
                 QTest::keyClick(key == Qt::Key_F10 ? client : to, key, mods);
         };
     };
-    auto click = [&](Qt::MouseButton button) {
-        return [=] { QTest::mouseClick(client, button, {}, QPoint(30, 40)); };
-    };
     auto awayAndBack = [] {
         for (auto s : {Qt::ApplicationInactive, Qt::ApplicationHidden, Qt::ApplicationActive,
                        Qt::ApplicationActive})
@@ -144,14 +141,11 @@ TEST_F(WindowSystemTest, QtEventsBecomeTheMessagesOfTheirKind) {
         bool queued = true;  // taken by the loop, not sent within Qt's event handling
     } fixed[] = {
         // clang-format off
-        {"Escape, Space, A, Left", keys(client, {Qt::Key_Escape, Qt::Key_Space, Qt::Key_A, Qt::Key_Left}),
-         {{kWmKeyDown, 0x1B, 1}, {kWmKeyDown, 0x20, 1}, {kWmKeyDown, 0x41, 1}, {kWmKeyDown, 0x25, 1}}},
+        {"Escape, A", keys(client, {Qt::Key_Escape, Qt::Key_A}), {{kWmKeyDown, 0x1B, 1}, {kWmKeyDown, 0x41, 1}}},
         {"Alt+Z, a system key", keys(client, {Qt::Key_Z}, Qt::AltModifier), {}},
         {"F10, Escape: into the menu bar and out", keys(bar, {Qt::Key_F10, Qt::Key_Escape}), {}},
         {"F10, Right, Return", keys(bar, {Qt::Key_F10, Qt::Key_Right, Qt::Key_Return}),
          {{kWmCommand, 40002}}},
-        {"left click", click(Qt::LeftButton), {{kWmLButtonDown, 1, 30 | 40 << 16}}},
-        {"right click", click(Qt::RightButton), {}},
         {"to another program and back", awayAndBack, {{kWmActivateApp, 0}, {kWmActivateApp, 1}}, false},
         {"another window takes the focus", [&] { other.show(), other.activateWindow(); },
          {{kWmActivate, kWaInactive}}, false},
@@ -175,19 +169,16 @@ TEST_F(WindowSystemTest, QtEventsBecomeTheMessagesOfTheirKind) {
         SCOPED_TRACE(row.name);
         QTest::qWait(50);
         seen.clear();
-        const auto kinds = {kWmKeyDown, kWmCommand, kWmLButtonDown, kWmActivateApp, kWmActivate};
+        const auto kinds = {kWmKeyDown, kWmCommand, kWmActivateApp, kWmActivate};
         row.act();
         EXPECT_TRUE(!row.queued || seenOf(kinds).empty());
-        std::vector<Message> taken;
         auto done = [&] {
             for (const Message& m : drain())
-                taken.push_back(m);
+                EXPECT_EQ(m.window, window);
             return seenOf(kinds).size() >= row.expected.size();
         };
         (void)QTest::qWaitFor(done, row.expected.empty() ? 100 : 2000);
         EXPECT_EQ(seenOf(kinds), row.expected);
-        for (const Message& m : taken)
-            EXPECT_EQ(m.window, window);
     }
 }
 
@@ -205,8 +196,7 @@ TEST_F(WindowSystemTest, DroppedLocalFilesBecomeOneDropMessageWithTheirPaths) {
                                           system.dragQueryFile(drop, 1, small, sizeof small),
                                           system.dragQueryFile(drop, 2, buffer, sizeof buffer)}),
               (std::vector<std::uint32_t>{2, 19, 19, 5, 0}));
-    EXPECT_STREQ(buffer, "/tmp/first clip.avi");
-    EXPECT_STREQ(small, "/tmp/");
+    EXPECT_EQ(std::string(buffer) + "|" + small, "/tmp/first clip.avi|/tmp/");
     system.dragFinish(drop);
 }
 
