@@ -1,5 +1,6 @@
-// What no configuration file and no command line may break, shared by the
-// fuzz targets: a broken rule is reported and aborts, which the fuzzer keeps.
+// What no configuration file and no command line may break, for the fuzz
+// targets alone (it opens the player's names to them): a broken rule is
+// reported and aborts, which the fuzzer keeps.
 #pragma once
 
 #include <cctype>
@@ -42,3 +43,6 @@ inline void checkState() {
 }
 
 }  // namespace ostrel::fuzz
+
+using namespace ostrel;
+using fuzz::require;

@@ -3,9 +3,6 @@
 #include "config/CommandLine.h"
 #include "fuzz/FuzzChecks.h"
 
-using namespace ostrel;
-using fuzz::require;
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     const char *cursor = text.c_str(), *before = cursor, *end = cursor + std::strlen(cursor);

@@ -8,9 +8,6 @@
 #include "config/Configuration.h"
 #include "fuzz/FuzzChecks.h"
 
-using namespace ostrel;
-using fuzz::require;
-
 static auto settings() {
     return std::tuple(state.windowX, state.windowY, state.windowWidth, state.windowHeight,
                       state.soundOn, state.menuBarMode, state.forceNet, std::string(state.authorId),

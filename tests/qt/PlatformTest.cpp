@@ -46,18 +46,16 @@ protected:
 TEST_F(PlatformTest, FilesAndPathsAsTheirTextSays) {
     fs::create_directories("real/inner");
     fs::create_directory_symlink(folder / "real" / "inner", "link");
-    const struct {
-        std::string path, folder, expected;
-    } cases[] = {
-        // clang-format off
+    // clang-format off
+    const struct { std::string path, folder, expected; } cases[] = {
         {"media/clip.avi", "/home/user", "/home/user/media/clip.avi"}, {"/srv/a", "/x", "/srv/a"},
         {"../a/./b//c", "/x/y", "/x/a/b/c"}, {"/a/b/..", "", "/a"}, {"./.", "/x", "/x"},
         {"/../../a", "/x", "/a"}, {"../../..", "/x", "/"},  // never above the root
         {"dir/", "/x", "/x/dir/"}, {"/", "/x", "/"}, {"", "/x", ""},
-        // clang-format on
         // Through the file system, link/.. would be real/; by its text it is the folder.
         {"link/../clip.avi", folder.string(), (folder / "clip.avi").string()},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(lexicalFullPath(c.path, c.folder), c.expected) << c.path << " in " << c.folder;
     // Against the current folder: asked with no buffer, or one too short, the
@@ -87,11 +85,10 @@ TEST_F(PlatformTest, FilesAndPathsAsTheirTextSays) {
     files.getModuleFileName(path, sizeof path);
     EXPECT_EQ(files.getModuleFileName(cut, sizeof cut), 8u);
     EXPECT_EQ(std::string(cut), std::string(path, 7));
-    // Offline as asked for tests.
-    for (const char* network : {"offline", "online"}) {
-        setenv("OSTREL_NETWORK", network, 1);
-        EXPECT_EQ(files.inetIsOffline(), network[1] == 'f');
-    }
+    setenv("OSTREL_NETWORK", "offline", 1);  // as asked for tests
+    const int offline = files.inetIsOffline();
+    setenv("OSTREL_NETWORK", "online", 1);
+    EXPECT_TRUE(offline == 1 && files.inetIsOffline() == 0);
 }
 
 TEST_F(PlatformTest, WaveOutputVolumeIsThePlayersOwnValueAndSoundsPlayOnlyWhatIsThere) {
