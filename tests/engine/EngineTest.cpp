@@ -3,21 +3,13 @@
 // exact seeks, pause and resume, what it refuses, and the sound output at
 // the player's volume.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/qt/media/AudioOutput.h"
 #include "platform/qt/media/MediaEngine.h"
@@ -27,6 +19,7 @@ namespace ostrel::platform::qt::media {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 // The clips are 320 x 240, 3 s at 25 frames a second, frame k starting
 // k * 40 ms after the first (the engine's zero); times in 100 ns units.
 constexpr std::int64_t kFrameTime = 400000;
@@ -35,11 +28,10 @@ constexpr int kFrames = 75, kWidth = 320, kHeight = 240;
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
-
 std::string quoted(const std::string& text) {
     return "'" + text + "'";
 }
-
+// What a shell command writes.
 std::string output(const std::string& command) {
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     std::string text;
@@ -83,31 +75,29 @@ const std::vector<std::string>& ffmpegFrames(const std::string& name) {
 
 // A picture with spare bytes after each row, which must never be written.
 struct Picture {
-    const int width = kWidth, height = kHeight, stride = width * 4 + 64;
-    std::string bytes = std::string(static_cast<std::size_t>(stride) * height, '\xA5');
+    static constexpr int stride = kWidth * 4 + 64;
+    std::string bytes = std::string(stride * kHeight, '\xA5');
 
     Status update(MediaEngine& engine) {
-        return engine.updateFrame(reinterpret_cast<std::uint8_t*>(bytes.data()), stride, width,
-                                  height);
+        return engine.updateFrame(reinterpret_cast<std::uint8_t*>(bytes.data()), stride, kWidth,
+                                  kHeight);
     }
     bool sparesUntouched() const {
-        for (int y = 0; y < height; ++y)
-            for (int x = width * 4; x < stride; ++x)
-                if (bytes[y * stride + x] != '\xA5') return false;
+        for (int y = 0; y < kHeight; ++y)
+            if (bytes.compare(y * stride + kWidth * 4, 64, std::string(64, '\xA5'))) return false;
         return true;
     }
     // Mean squared error of the colour bytes against a packed frame.
     double mse(const std::string& frame) const {
         double sum = 0;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width * 4; ++x) {
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth * 4; ++x) {
                 const double d = static_cast<std::uint8_t>(bytes[y * stride + x]) -
-                                 static_cast<std::uint8_t>(frame[(y * width) * 4 + x]);
+                                 static_cast<std::uint8_t>(frame[(y * kWidth) * 4 + x]);
                 if (x % 4 != 3) sum += d * d;
             }
-        return sum / (3.0 * width * height);
+        return sum / (3.0 * kWidth * kHeight);
     }
-    double psnr(const std::string& frame) const { return 10 * std::log10(65025 / mse(frame)); }
 };
 
 // The picture shows frame k: byte for byte for a lossless clip, otherwise
@@ -118,7 +108,7 @@ struct Picture {
     if (k < 0 || k >= static_cast<int>(frames.size()))
         return ::testing::AssertionFailure() << "no frame " << k;
     const double mse = picture.mse(frames[k]);
-    if (lossless ? mse != 0 : picture.psnr(frames[k]) <= 40)
+    if (lossless ? mse != 0 : 10 * std::log10(65025 / mse) <= 40)
         return ::testing::AssertionFailure() << "frame " << k << " differs, error " << mse;
     for (int n : {k - 1, k + 1})
         if (n >= 0 && n < kFrames && frames[n] != frames[k] && picture.mse(frames[n]) <= mse)
@@ -153,14 +143,11 @@ TEST_P(EveryClip, PlaysEveryFrameInOrderAtTheClipsPace) {
     ASSERT_EQ(static_cast<int>(ffmpegFrames(c.file).size()), kFrames);
     MediaEngine engine;
     ASSERT_TRUE(engine.open(media(c.file))) << engine.error();
-    EXPECT_TRUE(engine.hasVideo());
-    EXPECT_EQ(engine.hasAudio(), c.audio);
-    EXPECT_EQ(engine.videoWidth(), kWidth);
-    EXPECT_EQ(engine.videoHeight(), kHeight);
-    EXPECT_EQ(engine.duration(), kFrames * kFrameTime);
+    EXPECT_TRUE(engine.hasVideo() && engine.hasAudio() == c.audio && !engine.isRunning());
+    EXPECT_EQ((std::vector<std::int64_t>{engine.videoWidth(), engine.videoHeight(),
+                                         engine.duration(), engine.time()}),
+              (std::vector<std::int64_t>{kWidth, kHeight, kFrames * kFrameTime, 0}));
     EXPECT_DOUBLE_EQ(engine.frameRate(), 25.0);
-    EXPECT_FALSE(engine.isRunning());
-    EXPECT_EQ(engine.time(), 0);
     Picture picture;
     ASSERT_TRUE(engine.run());
     const auto start = Clock::now();
@@ -170,37 +157,31 @@ TEST_P(EveryClip, PlaysEveryFrameInOrderAtTheClipsPace) {
     while ((status = picture.update(engine)) == kOk) {
         ASSERT_TRUE(showsFrame(picture, c.file, delivered, c.lossless)) << "delivery " << delivered;
         ASSERT_LE(++delivered, kFrames);
-        if (c.lagging && delivered % 10 == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (c.lagging && delivered % 10 == 0) std::this_thread::sleep_for(100ms);
         if (c.pausing && delivered == 30 && !paused) {
             paused = true;
             // The player pauses by reading the time and stopping, and
             // resumes by seeking there and running; meanwhile the stream
             // answers at once, without a frame, and its time stands.
             const std::int64_t pausedAt = engine.time();
-            ASSERT_TRUE(engine.stop());
-            EXPECT_FALSE(engine.isRunning());
-            EXPECT_GE(pausedAt, 29 * kFrameTime);
-            EXPECT_LT(pausedAt, 31 * kFrameTime);
+            ASSERT_TRUE(engine.stop() && !engine.isRunning());
+            EXPECT_TRUE(pausedAt >= 29 * kFrameTime && pausedAt < 31 * kFrameTime) << pausedAt;
             const std::string before = picture.bytes;
             const auto asked = Clock::now();
             EXPECT_EQ(picture.update(engine), kNotRunning);
-            EXPECT_LT(secondsSince(asked), 0.1);
-            EXPECT_EQ(picture.bytes, before);
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            EXPECT_TRUE(secondsSince(asked) < 0.1 && picture.bytes == before);
+            std::this_thread::sleep_for(300ms);
             EXPECT_EQ(engine.time(), pausedAt);
             ASSERT_TRUE(engine.seek(pausedAt) && engine.run());
             --delivered;  // the frame on show covers that time: it comes again
         }
     }
     const double elapsed = secondsSince(start);
-    EXPECT_EQ(status, kEndOfStream);
+    EXPECT_TRUE(status == kEndOfStream && picture.update(engine) == kEndOfStream);
     EXPECT_EQ(delivered, kFrames);
     EXPECT_EQ(engine.framesDelivered(), static_cast<std::uint64_t>(kFrames + c.pausing));
-    EXPECT_EQ(picture.update(engine), kEndOfStream);
     EXPECT_TRUE(picture.sparesUntouched());
-    EXPECT_GT(elapsed, 2.0);
-    EXPECT_LT(elapsed, 6.0);
+    EXPECT_TRUE(elapsed > 2.0 && elapsed < 6.0) << elapsed;
     EXPECT_NEAR(engine.time(), kFrames * kFrameTime, 2.0 * kFrameTime);
 }
 
@@ -221,86 +202,51 @@ TEST_P(EveryClip, SeeksLandOnTheFrameCoveringTheTime) {
         SCOPED_TRACE("seek to " + std::to_string(time));
         ASSERT_TRUE(engine.seek(time));
         EXPECT_EQ(engine.time(), std::clamp<std::int64_t>(time, 0, engine.duration()));
-        ASSERT_TRUE(engine.run());
-        ASSERT_EQ(picture.update(engine), kOk);
+        ASSERT_TRUE(engine.run() && picture.update(engine) == kOk);
         EXPECT_TRUE(showsFrame(picture, c.file, k, c.lossless));
         EXPECT_TRUE(k < kFrames - 1 || picture.update(engine) == kEndOfStream);
         ASSERT_TRUE(engine.stop());
     }
     // A seek while running drops the frames queued before it.
-    ASSERT_TRUE(engine.seek(0));
-    ASSERT_TRUE(engine.run());
-    for (int k = 0; k < 5; ++k) {
+    ASSERT_TRUE(engine.seek(0) && engine.run());
+    for (int k : {0, 1, 2, 3, 4, 50, 51, 52, 53}) {
+        if (k == 50) std::this_thread::sleep_for(150ms), engine.seek(50 * kFrameTime);
         ASSERT_EQ(picture.update(engine), kOk);
-        EXPECT_TRUE(showsFrame(picture, c.file, k, c.lossless));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    ASSERT_TRUE(engine.seek(50 * kFrameTime));
-    for (int k = 50; k < 54; ++k) {
-        ASSERT_EQ(picture.update(engine), kOk);
-        EXPECT_TRUE(showsFrame(picture, c.file, k, c.lossless)) << "after the seek";
+        EXPECT_TRUE(showsFrame(picture, c.file, k, c.lossless)) << "frame " << k;
     }
 }
 
 TEST(Engine, OpeningAgainReplacesTheClip) {
     MediaEngine engine;
     Picture picture;
-    EXPECT_EQ(picture.update(engine), kFail);  // nothing open
-    EXPECT_FALSE(engine.run() || engine.stop() || engine.seek(0));
-    EXPECT_EQ(engine.time(), 0);
+    EXPECT_FALSE(engine.run() || engine.stop() || engine.seek(0));  // nothing open
     ASSERT_TRUE(engine.open(media("clip-mjpeg-noaudio.avi")));
     EXPECT_EQ(picture.update(engine), kNotRunning);  // never run
     ASSERT_TRUE(engine.run());
     // Buffers that cannot hold the picture.
     auto* bytes = reinterpret_cast<std::uint8_t*>(picture.bytes.data());
-    EXPECT_EQ(engine.updateFrame(nullptr, 320 * 4, 320, 240), kFail);
-    EXPECT_EQ(engine.updateFrame(bytes, 320 * 4 - 4, 320, 240), kFail);
-    EXPECT_EQ(engine.updateFrame(bytes, 320 * 4, 0, 240), kFail);
+    EXPECT_EQ((std::vector<Status>{engine.updateFrame(nullptr, 320 * 4, 320, 240),
+                                   engine.updateFrame(bytes, 320 * 4 - 4, 320, 240),
+                                   engine.updateFrame(bytes, 320 * 4, 0, 240)}),
+              std::vector<Status>(3, kFail));
     EXPECT_EQ(engine.framesDelivered(), 0u);
-    ASSERT_EQ(picture.update(engine), kOk);
     // A failed open leaves nothing open.
-    EXPECT_FALSE(engine.open(media("notes.txt")));
-    EXPECT_FALSE(engine.isOpen());
+    EXPECT_FALSE(engine.open(media("notes.txt")) || engine.isOpen());
     EXPECT_EQ(picture.update(engine), kFail);
     // Opened ahead while the window is made: an open of another file drops
     // it, an open of the same file (even while still opening) takes it over.
     MediaEngine::prepare(media("clip-mjpeg.avi"));
     ASSERT_TRUE(engine.open(media("clip-mpeg4.avi")) && engine.run());
-    ASSERT_EQ(picture.update(engine), kOk);
+    ASSERT_EQ(picture.update(engine), kOk) << engine.error();
     EXPECT_TRUE(showsFrame(picture, "clip-mpeg4.avi", 0, false));
     MediaEngine::prepare(media("clip-rawvideo.avi"));
     ASSERT_TRUE(engine.open(media("clip-rawvideo.avi"))) << engine.error();
-    EXPECT_TRUE(engine.hasAudio());
-    EXPECT_FALSE(engine.isRunning());
-    EXPECT_EQ(engine.framesDelivered(), 0u);
-    ASSERT_TRUE(engine.run());
-    ASSERT_EQ(picture.update(engine), kOk);
+    EXPECT_TRUE(engine.hasAudio() && !engine.isRunning() && engine.framesDelivered() == 0);
+    ASSERT_TRUE(engine.run() && picture.update(engine) == kOk);
     EXPECT_TRUE(showsFrame(picture, "clip-rawvideo.avi", 0, true));
     engine.close();
-    EXPECT_FALSE(engine.isOpen());
-    EXPECT_EQ(picture.update(engine), kFail);
+    EXPECT_TRUE(!engine.isOpen() && picture.update(engine) == kFail);
 }
-
-TEST(Engine, RelativePathsAreFilesInTheCurrentFolder) {
-    // Names that could be read as standard input or as a protocol.
-    char dir[] = "/tmp/ostrel-engine-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(dir), nullptr);
-    const std::string d = dir;
-    ASSERT_EQ(::mkdir((d + "/av:").c_str(), 0755), 0);
-    ASSERT_EQ(::symlink(media("clip-rawvideo.avi").c_str(), (d + "/av:/clip.avi").c_str()), 0);
-    ASSERT_EQ(::symlink(media("clip-mjpeg-noaudio.avi").c_str(), (d + "/-").c_str()), 0);
-    const std::string previous = std::filesystem::current_path();
-    std::filesystem::current_path(d);
-    MediaEngine protocolLike, dash;
-    EXPECT_TRUE(protocolLike.open("av://clip.avi")) << protocolLike.error();
-    EXPECT_TRUE(dash.open("-")) << dash.error();
-    std::filesystem::current_path(previous);
-    EXPECT_TRUE(protocolLike.hasAudio());
-    EXPECT_FALSE(dash.hasAudio());
-    std::filesystem::remove_all(d);
-}
-
-// --- Sound ---
 
 // The peak of 16-bit samples and their count.
 std::pair<int, std::size_t> peak(const std::string& pcm, std::size_t from = 0) {
@@ -320,39 +266,33 @@ struct CaptureSound : ::testing::Environment {
     void TearDown() override { std::remove(kPlayed.c_str()); }
 };
 const auto* const kCaptureSound = ::testing::AddGlobalTestEnvironment(new CaptureSound);
-std::string played() {
-    std::ifstream in(kPlayed, std::ios::binary);
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
-class Sound : public ::testing::Test {
-protected:
-    void TearDown() override { setOutputVolume(0xFFFFFFFFu); }  // as the player starts
-};
-
-TEST_F(Sound, PlaysToItsEndScaledByTheOutputVolume) {
+TEST(Sound, PlaysToItsEndScaledByTheOutputVolume) {
     // The tone (mono, played on both channels) and the clip's sound are the
     // same 2 s; each channel has its own level, the louder one shows.
     const auto [tonePeak, toneSamples] =
         peak(output("ffmpeg -nostdin -v error -i " + quoted(media("tone.wav")) + " -f s16le -"));
     ASSERT_GT(tonePeak, 1000);
-    std::ifstream in(media("tone.wav"), std::ios::binary);
-    auto bytes = std::make_shared<const std::vector<std::uint8_t>>(
-        std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    enum From { kFile, kMemory, kOpenClip };
+    const std::string tone = contents(media("tone.wav"));
+    const auto bytes = std::make_shared<const std::vector<std::uint8_t>>(tone.begin(), tone.end());
+    enum From { kFile, kBytes, kOpenClip };
     const struct {
         std::uint32_t wave;
         double amplitude;
         From from;
     } cases[] = {
-        {0xFFFFFFFFu, 1.0, kFile},   {0x80008000u, 0.5, kFile},      {0x20002000u, 0.125, kFile},
-        {0x00004000u, 0.25, kFile},  {0x40000000u, 0.25, kFile},     {0x00000000u, 0.0, kFile},
-        {0xFFFFFFFFu, 1.0, kMemory}, {0x40004000u, 0.25, kOpenClip},
+        {0xFFFFFFFFu, 1.0, kFile},  {0x80008000u, 0.5, kFile},      {0x20002000u, 0.125, kFile},
+        {0x00004000u, 0.25, kFile}, {0x40000000u, 0.25, kFile},     {0x00000000u, 0.0, kFile},
+        {0xFFFFFFFFu, 1.0, kBytes}, {0x40004000u, 0.25, kOpenClip},
     };
     EXPECT_EQ(outputVolume(), 0xFFFFFFFFu);
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << std::hex << c.wave << " from " << c.from);
-        const std::size_t mark = std::max<std::size_t>(played().size(), 44);
+        const std::size_t mark = std::max<std::size_t>(contents(kPlayed).size(), 44);
         SoundPlayer sounds;
         MediaEngine engine;
         ASSERT_TRUE(c.from != kOpenClip || engine.open(media("clip-mjpeg.avi")));
@@ -370,34 +310,15 @@ TEST_F(Sound, PlaysToItsEndScaledByTheOutputVolume) {
                                         : sounds.playBytes(bytes, true));
             EXPECT_FALSE(sounds.isPlaying());
         }
-        EXPECT_GT(secondsSince(start), 1.9);
-        EXPECT_LT(secondsSince(start), 6.0);
-        const auto [written, samples] = peak(played(), mark);
+        EXPECT_TRUE(secondsSince(start) > 1.9 && secondsSince(start) < 6.0);
+        const auto [written, samples] = peak(contents(kPlayed), mark);
         EXPECT_GE(samples, toneSamples * 2);
         EXPECT_NEAR(written, tonePeak * c.amplitude, 2.0 + tonePeak * 0.01);
     }
+    setOutputVolume(0xFFFFFFFFu);  // as the player starts
 }
 
-TEST_F(Sound, AsynchronousSoundsPlayOnUntilStoppedOrEnded) {
-    SoundPlayer sounds;
-    const auto start = Clock::now();
-    EXPECT_TRUE(sounds.play(media("tone.wav"), false));
-    EXPECT_LT(secondsSince(start), 1.5);
-    EXPECT_TRUE(sounds.isPlaying());
-    EXPECT_TRUE(sounds.play(media("tone.wav"), false));  // takes the other's place
-    EXPECT_TRUE(sounds.isPlaying());
-    sounds.stopAll();
-    EXPECT_FALSE(sounds.isPlaying());
-    sounds.stopAll();  // with nothing playing: harmless
-    ASSERT_TRUE(sounds.play(media("tone.wav"), false));
-    const auto played = Clock::now();
-    while (sounds.isPlaying() && secondsSince(played) < 8.0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(sounds.isPlaying());
-    EXPECT_GT(secondsSince(played), 1.0);
-}
-
-TEST_F(Sound, EngineAndSoundsRefuseWhatTheyCannotPlayAtOnce) {
+TEST(Sound, EngineAndSoundsRefuseWhatTheyCannotPlayAtOnce) {
     const struct {
         const char* file;
         bool video, audio;  // what the engine finds (and refuses: no playable video)
@@ -416,8 +337,7 @@ TEST_F(Sound, EngineAndSoundsRefuseWhatTheyCannotPlayAtOnce) {
         EXPECT_EQ(engine.hasAudio(), c.audio);
         if (!c.video) {
             EXPECT_FALSE(engine.isOpen() || engine.hasVideo() || engine.run());
-            EXPECT_FALSE(engine.error().empty());
-            EXPECT_EQ(engine.duration(), 0);
+            EXPECT_TRUE(!engine.error().empty() && engine.duration() == 0);
             EXPECT_EQ(picture.update(engine), kFail);
         }
         for (bool synchronous : {true, false})

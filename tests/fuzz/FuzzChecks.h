@@ -1,11 +1,16 @@
-// What no configuration file and no command line may break, shared by the
-// fuzz targets: a broken rule is reported and aborts, which the fuzzer keeps.
+// What no configuration file and no command line may break, for the fuzz
+// targets alone (it opens the player's names to them): a broken rule is
+// reported and aborts, which the fuzzer keeps.
 #pragma once
 
+#include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "fake/FakePlatform.h"
 #include "state/PlayerState.h"
 
 namespace ostrel::fuzz {
@@ -38,3 +43,6 @@ inline void checkState() {
 }
 
 }  // namespace ostrel::fuzz
+
+using namespace ostrel;
+using fuzz::require;

@@ -1,24 +1,12 @@
 // Cuts arbitrary text into tokens and applies it as a command line: tokens
 // must account for the text exactly, and the state must stay sound.
-#include <cctype>
-#include <cstdint>
-#include <cstring>
-#include <string>
-
 #include "config/CommandLine.h"
-#include "fake/FakePlatform.h"
 #include "fuzz/FuzzChecks.h"
-#include "state/PlayerState.h"
-
-using namespace ostrel;
-using fuzz::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    const char* end = text.c_str() + std::strlen(text.c_str());
-    const char* cursor = text.c_str();
+    const char *cursor = text.c_str(), *before = cursor, *end = cursor + std::strlen(cursor);
     std::size_t length = 0;
-    const char* before = cursor;
     while (auto token = nextToken(cursor, length)) {
         require(cursor > before && cursor <= end, "the cursor moves forward within the text");
         require(std::strlen(token.get()) == length, "the length is the token's length");
@@ -30,8 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     require(cursor == before, "the cursor stays at the end");
     while (cursor < end)
-        require(std::isspace(static_cast<unsigned char>(*cursor++)),
-                "only white space is left after the last token");
+        require(std::isspace(static_cast<unsigned char>(*cursor++)), "only white space is left");
 
     fake::FakeFixtureState fixture;
     // The last slot: a path written past it would show at once.

@@ -3,29 +3,17 @@
 // must give back the same settings.
 #include <unistd.h>
 
-#include <cstdint>
-#include <cstdio>
-#include <string>
 #include <tuple>
 
 #include "config/Configuration.h"
-#include "fake/FakePlatform.h"
 #include "fuzz/FuzzChecks.h"
-#include "state/PlayerState.h"
 
-using namespace ostrel;
-using fuzz::require;
-
-namespace {
-
-auto settings() {
+static auto settings() {
     return std::tuple(state.windowX, state.windowY, state.windowWidth, state.windowHeight,
                       state.soundOn, state.menuBarMode, state.forceNet, std::string(state.authorId),
                       std::string(state.discTitle), std::string(state.authorSite),
                       std::string(state.authorNet));
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string folder = [] {

@@ -3,10 +3,7 @@
 // bars move only where it puts them, and how a dialog runs and ends.
 #include <gtest/gtest.h>
 
-#include <QGroupBox>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <QTimer>
 
@@ -15,7 +12,6 @@
 #include "platform/qt/media/AudioOutput.h"
 #include "resource_ids.h"
 #include "state/PlayerState.h"
-#include "state/Text.h"
 #include "ui/Dialogs.h"
 
 namespace ostrel::platform::qt {
@@ -41,9 +37,9 @@ protected:
     void SetUp() override { installPlatform(platform.seam()); }
     void TearDown() override { installPlatform({}); }
 
-    std::unique_ptr<DialogWindow> settings(int trackPos = 0) {
+    std::unique_ptr<DialogWindow> settings() {
         got.clear();
-        state.trackPos = trackPos;
+        state.trackPos = 0;
         state.volumePos = 1250;
         state.volumeLevel = 1;
         state.currentItem = 1;
@@ -60,73 +56,28 @@ protected:
     QtPlatform platform;
 };
 
-QScrollBar* bar(DialogWindow& dialog, int id) {
-    return qobject_cast<QScrollBar*>(dialog.control(id));
-}
-template <typename T>
+template <typename T = QScrollBar>
 T* control(DialogWindow& dialog, int id) {
     return qobject_cast<T*>(dialog.control(id));
 }
 
-// A click in the middle of one part of a bar (an arrow, the trough).
-void click(QScrollBar* bar, QStyle::SubControl part) {
-    QStyleOptionSlider option;
-    option.initFrom(bar);
-    option.subControls = QStyle::SC_All;
-    option.orientation = bar->orientation();
-    option.minimum = bar->minimum();
-    option.maximum = bar->maximum();
-    option.sliderPosition = option.sliderValue = bar->value();
-    option.singleStep = bar->singleStep();
-    option.pageStep = bar->pageStep();
-    const QRect area = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
-    QTest::mouseClick(bar, Qt::LeftButton, {}, area.center());
-}
-
-TEST_F(DialogsTest, TemplatesBecomeControlsAndTheProcedureSetsThem) {
-    EXPECT_EQ(buildDialog("NO_DLG", nullptr, &settingsDialogProc, {}), nullptr);
-    auto dialog = settings(4321);
-    EXPECT_EQ(dialog->findChildren<QGroupBox*>().size(), 3);
-    EXPECT_EQ(dialog->item(-1), nullptr);  // what nothing addresses has no handle
-    EXPECT_EQ((QStringList{control<QPushButton>(*dialog, IDC_ITEM_PREV)->text(),
-                           control<QPushButton>(*dialog, IDC_ITEM_NEXT)->text(),
-                           control<QPushButton>(*dialog, 1)->text()}),
-              (QStringList{"&<", "&>", "&OK"}));
-    auto* edit = control<QLineEdit>(*dialog, IDC_ITEM_NUMBER);
-    EXPECT_TRUE(edit->isReadOnly());
-    EXPECT_EQ(edit->text(), QStringLiteral(" 2"));
-    EXPECT_EQ(bar(*dialog, IDC_POSITION_BAR)->maximum(), 10000);
-    EXPECT_EQ(bar(*dialog, IDC_POSITION_BAR)->value(), 4321);
-    EXPECT_EQ(bar(*dialog, IDC_VOLUME_BAR)->value(), 1250);
-}
-
 TEST_F(DialogsTest, ControlsHandTheirActionsToTheProcedureWhichAloneMovesTheBars) {
     using Act = std::function<void(DialogWindow&)>;
-    auto clickOn = [](int id, QStyle::SubControl part) -> Act {
-        return [=](DialogWindow& d) { click(bar(d, id), part); };
-    };
     auto key = [](Qt::Key k, int id = 0) -> Act {
-        return [=](DialogWindow& d) {
-            QWidget* to = id ? d.control(id) : &d;
-            to->setFocus();
-            QTest::keyClick(to, k);
-        };
+        return [=](DialogWindow& d) { QTest::keyClick(id ? d.control(id) : &d, k); };
     };
     Act wheel = [](DialogWindow& d) {
         QWheelEvent turn(QPointF(10, 5), QPointF(), QPoint(), QPoint(0, -120), Qt::NoButton,
                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QCoreApplication::sendEvent(bar(d, IDC_VOLUME_BAR), &turn);
+        QCoreApplication::sendEvent(control(d, IDC_VOLUME_BAR), &turn);
     };
     Act drag = [](DialogWindow& d) {
         media::setOutputVolume(0x12341234u);
-        QScrollBar* volume = bar(d, IDC_VOLUME_BAR);
+        QScrollBar* volume = control(d, IDC_VOLUME_BAR);
         volume->setSliderDown(true);
         volume->setSliderPosition(7000);
         volume->setSliderPosition(10000);
         volume->setSliderDown(false);
-    };
-    Act next = [](DialogWindow& d) {
-        QTest::mouseClick(control<QPushButton>(d, IDC_ITEM_NEXT), Qt::LeftButton);
     };
     const std::uint32_t kScroll = kWmHScroll, kCommand = kWmCommand;
     const struct {
@@ -140,14 +91,15 @@ TEST_F(DialogsTest, ControlsHandTheirActionsToTheProcedureWhichAloneMovesTheBars
         // clang-format off
         {"arrow key", key(Qt::Key_Right, IDC_VOLUME_BAR), {{kScroll, kSbLineRight, 1260}},
          IDC_VOLUME_BAR, 1260},
-        {"trough right of the thumb", clickOn(IDC_POSITION_BAR, QStyle::SC_ScrollBarAddPage),
-         {{kScroll, kSbPageRight, 1000}}, IDC_POSITION_BAR, 0},
-        {"trough left of the thumb", clickOn(IDC_VOLUME_BAR, QStyle::SC_ScrollBarSubPage),
-         {{kScroll, kSbPageLeft, 250}}, IDC_VOLUME_BAR, 1250},
+        {"page right", key(Qt::Key_PageUp, IDC_POSITION_BAR), {{kScroll, kSbPageRight, 1000}},
+         IDC_POSITION_BAR, 0},
+        {"page left", key(Qt::Key_PageDown, IDC_VOLUME_BAR), {{kScroll, kSbPageLeft, 250}},
+         IDC_VOLUME_BAR, 1250},
         {"wheel", wheel, {}, IDC_VOLUME_BAR, 1250},
         {"drag and let go", drag, {{kScroll, kSbThumbTrack, 7000}, {kScroll, kSbThumbTrack, 10000},
          {kScroll, kSbThumbPosition, 10000}}, IDC_VOLUME_BAR, 10000, 0xFFFFFFFFu},
-        {"next item", next, {{kCommand, IDC_ITEM_NEXT, 0}}, IDC_VOLUME_BAR, 1250, 0, " 3"},
+        {"next item", [](DialogWindow& d) { QTest::mouseClick(d.control(IDC_ITEM_NEXT), Qt::LeftButton); },
+         {{kCommand, IDC_ITEM_NEXT, 0}}, IDC_VOLUME_BAR, 1250, 0, " 3"},
         {"Escape", key(Qt::Key_Escape), {{kCommand, 2, 0}}, IDC_VOLUME_BAR, 1250},
         {"close box", [](DialogWindow& d) { d.close(); }, {{kCommand, 2, 0}}, IDC_VOLUME_BAR, 1250},
         // clang-format on
@@ -160,34 +112,17 @@ TEST_F(DialogsTest, ControlsHandTheirActionsToTheProcedureWhichAloneMovesTheBars
         for (Got& g : expected)
             g.bar = g.message == kScroll ? reinterpret_cast<LParam>(dialog->item(row.bar)) : 0;
         EXPECT_EQ(got, expected);
-        EXPECT_EQ(bar(*dialog, row.bar)->value(), row.value);
-        EXPECT_EQ(bar(*dialog, row.bar)->sliderPosition(), row.value);
+        QScrollBar* bar = control(*dialog, row.bar);
+        EXPECT_EQ(std::pair(bar->value(), bar->sliderPosition()), std::pair(row.value, row.value));
         EXPECT_TRUE(!row.volume || media::outputVolume() == row.volume);
-        EXPECT_EQ(control<QLineEdit>(*dialog, IDC_ITEM_NUMBER)->text(), row.item);
+        auto* item = control<QLineEdit>(*dialog, IDC_ITEM_NUMBER);  // the player's to write
+        EXPECT_TRUE(item->text() == row.item && item->isReadOnly()) << item->text().toStdString();
         EXPECT_TRUE(dialog->isVisible());
     }
 }
 
-TEST_F(DialogsTest, RunEndsWithOkOrAPostedQuit) {
-    WindowSystem& windows = platform.windows();
-    got.clear();
-    auto dialog = buildDialog("SET_DLG", nullptr, &recordingProc, {});
-    DialogWindow* raw = dialog.get();
-    QTimer::singleShot(50, raw,
-                       [raw] { QTest::mouseClick(control<QPushButton>(*raw, 1), Qt::LeftButton); });
-    EXPECT_EQ(dialog->run(windows), 1);
-    EXPECT_EQ(got, (std::vector<Got>{{kWmCommand, 1, 0}}));
-    EXPECT_FALSE(dialog->isVisible());
-    // A quit posted meanwhile ends the dialog and stays for the player's loop.
-    auto about = buildDialog("ABOUT_DLG", nullptr, &aboutDialogProc, {});
-    QTimer::singleShot(50, [&] { windows.postQuitMessage(0); });
-    EXPECT_EQ(about->run(windows), 0);
-    Message message;
-    EXPECT_EQ(windows.getMessage(message), 0);
-}
-
-TEST_F(DialogsTest, AboutDialogShowsTheVersionAndALinkThatOpensOnlyOnline) {
-    copyText(state.versionText, "2.03");
+TEST_F(DialogsTest, AboutDialogsLinkOpensOnlyOnlineAndAPostedQuitEndsTheDialog) {
+    EXPECT_EQ(buildDialog("NO_DLG", nullptr, &settingsDialogProc, {}), nullptr);
     bool offline = false;
     std::vector<std::string> opened;
     StaticText::Link link{[&] { return offline; },
@@ -195,27 +130,19 @@ TEST_F(DialogsTest, AboutDialogShowsTheVersionAndALinkThatOpensOnlyOnline) {
     auto dialog = buildDialog("ABOUT_DLG", nullptr, &aboutDialogProc, link);
     ASSERT_NE(dialog, nullptr);
     dialog->forward(kWmInitDialog, 0, 0);
-    dialog->moveTo(123, 77);  // the outer corner
     dialog->show();
-    EXPECT_EQ(dialog->frameGeometry().topLeft(), QPoint(123, 77));
-    EXPECT_EQ(control<QLabel>(*dialog, IDC_VERSION)->text(), QStringLiteral("2.03"));
     auto* text = dynamic_cast<StaticText*>(dialog->control(IDC_LINK));
     ASSERT_TRUE(text && text->isLink());
-    EXPECT_EQ(text->text(), QString::fromLatin1(kMakerUrl));
     EXPECT_EQ(text->cursor().shape(), Qt::PointingHandCursor);
-    int plain = 0;
-    for (StaticText* other : dialog->findChildren<StaticText*>())
-        plain += !other->isLink() && !other->font().underline();
-    EXPECT_EQ(plain, 5);
     QTest::mouseClick(text, Qt::LeftButton);
     offline = true;
     QTest::mouseClick(text, Qt::LeftButton);
-    // Made again, the link takes the second address.
-    offline = false;
-    dialog->makeHyperlink(IDC_LINK, "http://second.example/");
-    EXPECT_EQ(text->text(), QStringLiteral("http://second.example/"));
-    QTest::mouseClick(text, Qt::LeftButton);
-    EXPECT_EQ(opened, (std::vector<std::string>{kMakerUrl, "http://second.example/"}));
+    EXPECT_EQ(opened, std::vector<std::string>{kMakerUrl});
+    // A quit posted meanwhile ends the dialog and stays for the player's loop.
+    QTimer::singleShot(50, [&] { platform.windows().postQuitMessage(0); });
+    EXPECT_EQ(dialog->run(platform.windows()), 0);
+    Message message;
+    EXPECT_EQ(platform.windows().getMessage(message), 0);
 }
 
 TEST(FileDialogFilters, PairsBecomeQtFilters) {
