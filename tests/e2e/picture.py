@@ -128,7 +128,7 @@ def cmd_ink(path, x, y, w, h):
     underline), colour spread (a picture)."""
     p = shot(path, x, y, w, h)
     blue = (p[:, :, 2] > 160) & (p[:, :, 0] < 110) & (p[:, :, 1] < 110)
-    line = max(len(r) for row in blue for r in "".join("01"[v] for v in row).split("0"))
+    line = max(len(r) for row in blue for r in "".join("01"[int(v)] for v in row).split("0"))
     print("%.3f %.3f %d %.1f" % ((p.sum(axis=2) < 300).mean(), blue.mean(), line, p.reshape(-1, 3).std(axis=0).mean()))
     return 0
 
