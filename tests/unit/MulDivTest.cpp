@@ -5,22 +5,21 @@
 namespace ostrel::test {
 namespace {
 
-constexpr std::int64_t kMax = INT64_MAX, kMin = INT64_MIN;
+constexpr std::int64_t kMax = INT64_MAX, kMin = INT64_MIN, k32 = std::int64_t{1} << 32;
 
 TEST(MulDivTest, WorkedValuesSignsAndExtremes) {
-    struct Case {
-        std::int64_t x, y, z, expected;
-    };
-    const Case cases[] = {
+    // A zero divisor saturates by the operands' signs, a zero operand's too;
+    // 2^63 comes back as its bit pattern.
+    const std::int64_t cases[][4] = {
         {250, 100000000, 500, 50000000},
         {-7, 3, 2, -10},
         {7, -3, -2, 10},
         {1, 1, 0, kMax},
         {-1, 1, 0, kMin},
-        {0, -5, 0, kMin},  // a zero operand still carries its sign
+        {0, -5, 0, kMin},
         {0, 5, 0, kMax},
-        {std::int64_t{1} << 32, std::int64_t{1} << 32, 1, kMax},
-        {std::int64_t{1} << 62, 2, 1, kMin},  // the quotient 2^63 as its bit pattern
+        {k32, k32, 1, kMax},
+        {std::int64_t{1} << 62, 2, 1, kMin},
         {7, 1, 2, 3},
         {-7, 1, 2, -3},
         {7, 1, -2, -3},
@@ -29,19 +28,19 @@ TEST(MulDivTest, WorkedValuesSignsAndExtremes) {
         {0, 5, -1, 0},
         {5, 0, -1, 0},
         {kMin, 1, 1, kMin},
-        {kMin, -1, 1, kMin},  // +2^63 as its bit pattern
+        {kMin, -1, 1, kMin},
         {kMin, kMin, kMin, kMin},
-        {kMin, kMin, kMax, kMin + 1},  // 2^126 / (2^63 - 1) = 2^63 + 1, as its pattern
+        {kMin, kMin, kMax, kMin + 1},
         {kMax, kMax, kMax, kMax},
-        {kMax, kMax, kMin, -kMax + 1},  // (2^63 - 1)^2 / -2^63, truncated
+        {kMax, kMax, kMin, -kMax + 1},
         {kMax, 2, 2, kMax},
         {kMax, -2, 2, -kMax},
         {1, 1, kMin, 0},
-        {kMax, kMin, 1, kMin},               // saturated, negative
+        {kMax, kMin, 1, kMin},
         {1, kMax, 0x7FFFFFFF, 0x100000002},  // frame 1 of 2^31 - 1 in the longest stream
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(mulDiv64(c.x, c.y, c.z), c.expected) << c.x << " * " << c.y << " / " << c.z;
+    for (const auto& c : cases)
+        EXPECT_EQ(mulDiv64(c[0], c[1], c[2]), c[3]) << c[0] << " * " << c[1] << " / " << c[2];
 }
 
 }  // namespace
