@@ -5,8 +5,11 @@
 // media are simulated.
 #pragma once
 
-#include <cstdint>
+#include <sys/stat.h>
+
+#include <cstring>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -22,6 +25,9 @@ namespace ostrel::fake {
 
 using namespace ostrel::platform;
 using Lines = std::vector<std::string>;
+using U32 = std::uint32_t;
+using I64 = std::int64_t;
+using WH = WindowHandle;
 
 std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
 inline unsigned long id(const void* handle) {
@@ -42,42 +48,44 @@ inline std::string text(Hex h) {
 inline std::string text(const void* handle) {
     return handle ? format("0x%lX", id(handle)) : "null";
 }
+inline std::string text(const Rect* r) {
+    return r ? format("%d,%d,%d,%d", r->left, r->top, r->right, r->bottom) : "null";
+}
 template <class T>
 requires std::is_arithmetic_v<T> std::string text(T v) {
     return std::to_string(v);
 }
+template <class T>
+T* handle(std::uintptr_t n) {
+    return reinterpret_cast<T*>(n);
+}
 
-// The log and the scripts, shared by the platform and its dialogs.
+// The log and the scripts, shared by the platform, its objects and dialogs.
 struct Recorder {
     Lines log;
-    std::map<std::string, std::deque<std::int64_t>> scripts;
+    std::map<std::string, std::deque<I64>> scripts;
     bool comUp = false;
     int liveObjects = 0;  // platform objects not yet released
 
-    void script(const std::string& name, std::vector<std::int64_t> answers) {
+    void script(const std::string& name, std::vector<I64> answers) {
         scripts[name].insert(scripts[name].end(), answers.begin(), answers.end());
     }
-    // Logs "name(args)"; the scripted answer, if any.
-    template <class... A>
-    std::optional<std::int64_t> call(const std::string& name, const A&... args) {
+    // Logs "name(args)" and answers from the script, or `otherwise`.
+    template <class R = I64, class... A>
+    R call(R otherwise, const std::string& name, const A&... args) {
         std::string line;
         ((line += "," + text(args)), ...);
-        log.push_back(name + "(" + (line.empty() ? "" : line.substr(1)) + ")");
+        log.push_back(name + "(" + line.substr(line.empty() ? 0 : 1) + ")");
         auto& answers = scripts[name];
-        if (answers.empty()) return std::nullopt;
-        std::int64_t answer = answers.front();
+        if (answers.empty()) return otherwise;
+        I64 answer = answers.front();
         answers.pop_front();
-        return answer;
+        return static_cast<R>(answer);
     }
     template <class... A>
     Status ok(const std::string& name, const A&... args) {
-        return static_cast<Status>(call(name, args...).value_or(kOk));
+        return call(kOk, name, args...);
     }
-    template <class... A>
-    bool yes(const std::string& name, const A&... args) {
-        return call(name, args...).value_or(1) != 0;
-    }
-    // Log lines that start with `prefix`, in order.
     Lines calls(const std::string& prefix) const {
         Lines out;
         for (const auto& line : log)
@@ -90,69 +98,239 @@ struct Recorder {
 // What the fake stream knows about a media file.
 struct MediaInfo {
     int frames = 75;  // of 400000 units each: 25 frames a second
-    std::uint32_t width = 320, height = 240;
+    U32 width = 320, height = 240;
     bool opens = true;  // false: the codec is missing
 };
 
-// A dialog opened through dialogBox or by a test. Its controls are items
-// 0x1000 + id; what the logic does to them is logged.
-class FakeDialogView : public DialogView {
-public:
+// A dialog: its controls are items 0x1000 + id; what the logic does to them is logged.
+struct FakeDialogView : DialogView {
     FakeDialogView(Recorder& r, DialogProc dialogProc) : proc(dialogProc), r_(r) {}
-    WindowHandle item(int id) override { return reinterpret_cast<WindowHandle>(0x1000 + id); }
-    void setScrollRange(WindowHandle bar, int low, int high, bool redraw) override {
-        r_.call("SetScrollRange", number(bar), low, high, redraw);
+    WH item(int id) override { return handle<WindowObject>(0x1000 + id); }
+    void setScrollRange(WH bar, int low, int high, bool redraw) override {
+        r_.call(0, "SetScrollRange", n(bar), low, high, redraw);
     }
-    void setScrollPos(WindowHandle bar, int at, bool redraw) override {
-        r_.call("SetScrollPos", number(bar), scrollPos[number(bar)] = at, redraw);
+    void setScrollPos(WH bar, int at, bool redraw) override {
+        r_.call(0, "SetScrollPos", n(bar), scrollPos[n(bar)] = at, redraw);
     }
-    int getScrollPos(WindowHandle bar) override {
-        r_.call("GetScrollPos", number(bar));
-        return scrollPos[number(bar)];
+    int getScrollPos(WH bar) override {
+        return r_.call(0, "GetScrollPos", n(bar)), scrollPos[n(bar)];
     }
     void setItemText(int id, const char* t) override {
-        r_.call("SetDlgItemText", id, texts[id] = t);
+        r_.call(0, "SetDlgItemText", id, texts[id] = t);
     }
-    void moveTo(int x, int y) override { r_.call("MoveDialog", x, y); }
-    void endDialog(std::intptr_t value) override { r_.call("EndDialog", *(result = value)); }
-    void makeHyperlink(int id, const char* url) override { r_.call("MakeHyperlink", id, url); }
+    void moveTo(int x, int y) override { r_.call(0, "MoveDialog", x, y); }
+    void endDialog(std::intptr_t value) override { r_.call(0, "EndDialog", *(result = value)); }
+    void makeHyperlink(int id, const char* url) override { r_.call(0, "MakeHyperlink", id, url); }
 
-    bool send(std::uint32_t message, WParam wParam = 0, LParam lParam = 0) {
+    bool send(U32 message, WParam wParam = 0, LParam lParam = 0) {
         return proc(*this, message, wParam, lParam);
     }
     bool command(int id) { return send(kWmCommand, static_cast<WParam>(id)); }
-    bool scroll(int bar, std::uint32_t code, int thumb = 0) {
+    bool scroll(int bar, U32 code, int thumb = 0) {
         return send(kWmHScroll, code | static_cast<WParam>(static_cast<std::uint16_t>(thumb)) << 16,
                     reinterpret_cast<LParam>(item(bar)));
     }
+    static int n(WH bar) { return static_cast<int>(id(bar) - 0x1000); }
 
     DialogProc proc;
     std::map<int, std::string> texts;
     std::map<int, int> scrollPos;
     std::optional<std::intptr_t> result;  // set once ended
-
-private:
-    static int number(WindowHandle bar) { return static_cast<int>(id(bar) - 0x1000); }
     Recorder& r_;
 };
 
-class FakePlatform : public Recorder, public Windowing, public Files, public Sound, public Media {
-public:
+struct FakePlatform;
+// Every object counts as live until released, and logs its release, marked
+// when the component library was already down.
+struct FakeObject {
+    FakeObject(Recorder& r, std::string name) : r_(r), name_(std::move(name)) { ++r_.liveObjects; }
+    virtual ~FakeObject() {
+        --r_.liveObjects;
+        r_.log.push_back("Release(" + name_ + ")" + (r_.comUp ? "" : " after CoUninitialize"));
+    }
+    Recorder& r_;
+    std::string name_;
+};
+// Makes the object when the call succeeded; passes the status on.
+template <class Made, class Base, class... Args>
+Status made(Status s, std::unique_ptr<Base>& out, Args&&... args) {
+    if (s >= 0) out = std::make_unique<Made>(std::forward<Args>(args)...);
+    return s;
+}
+inline std::string nameOf(void* object) {
+    auto* o = dynamic_cast<FakeObject*>(static_cast<DirectDrawSurface*>(object));
+    return o ? o->name_ : "null";
+}
+
+struct FakeClipper : DirectDrawClipper, FakeObject {
+    explicit FakeClipper(Recorder& r) : FakeObject(r, "clipper") {}
+    Status setHWnd(U32 flags, WH w) override { return r_.ok("SetHWnd", flags, w); }
+};
+
+struct FakeSurface : DirectDrawSurface, FakeObject {
+    using FakeObject::FakeObject;
+    Status getSurfaceDesc(SurfaceDesc& d) override {
+        Status s = r_.ok("GetSurfaceDesc", name_);
+        if (s < 0) return s;
+        d.width = 1024, d.height = 768;
+        d.flags |= kDdsdWidth | kDdsdHeight | kDdsdPixelFormat;
+        for (int i = 0; i < 32; ++i)
+            d.pixelFormat.bytes[i] = static_cast<std::uint8_t>(i + 1);
+        return s;
+    }
+    Status setClipper(DirectDrawClipper* c) override {
+        return r_.ok("SetClipper", c ? "clipper" : "null");
+    }
+    Status blt(const Rect* to, DirectDrawSurface* source, const Rect* from, U32 flags,
+               const BltFx* fx) override {
+        if (flags & kDdbltColorFill)
+            return r_.ok("BltFill", name_, to, from, Hex{flags},
+                         fx ? format("%u/%u", fx->fillColor, fx->size) : "none");
+        return r_.ok("Blt", name_, nameOf(source), to, from, Hex{flags}, fx ? "fx" : "no fx");
+    }
+};
+
+struct FakeDirectDraw : DirectDraw, FakeObject {
+    explicit FakeDirectDraw(Recorder& r) : FakeObject(r, "directDraw") {}
+    Status createSurface(SurfaceDesc& d, std::unique_ptr<DirectDrawSurface>& surface) override {
+        if (d.caps & kDdsCapsPrimarySurface)
+            return made<FakeSurface>(
+                r_.ok("CreatePrimarySurface", Hex{d.flags}, Hex{d.caps}, d.size), surface, r_,
+                "primary");
+        return made<FakeSurface>(
+            r_.ok("CreateOffscreenSurface", Hex{d.flags}, Hex{d.caps}, d.size, d.width, d.height,
+                  d.pixelFormat.bytes[0], d.pixelFormat.bytes[31]),
+            surface, r_, "offscreen");
+    }
+    Status createClipper(U32 flags, std::unique_ptr<DirectDrawClipper>& c) override {
+        return made<FakeClipper>(r_.ok("CreateClipper", flags), c, r_);
+    }
+};
+
+struct FakeFactory : DirectDrawFactory, FakeObject {
+    explicit FakeFactory(Recorder& r) : FakeObject(r, "factory") {}
+    Status createDirectDraw(WH w, U32 level, std::unique_ptr<DirectDraw>& dd) override {
+        return made<FakeDirectDraw>(r_.ok("CreateDirectDraw", w, level), dd, r_);
+    }
+};
+
+// One opened stream's state, shared by the objects made from it.
+struct StreamCore {
+    MediaInfo info;
+    StreamTime time = 0;
+    bool running = false;
+};
+using Core = std::shared_ptr<StreamCore>;
+constexpr StreamTime kFrameTime = 400000;
+
+struct FakeSample : StreamSample, FakeObject {
+    FakeSample(Recorder& r, Core core) : FakeObject(r, "sample"), c_(core) {}
+    Status update(U32 flags) override {
+        I64 frame = c_->time / kFrameTime;
+        if (!c_->running) return r_.call(static_cast<Status>(0x80040007u), "Update", flags);
+        if (frame >= c_->info.frames) return r_.call(kEndOfStream, "Update", flags);
+        Status s = r_.ok("Update", flags);
+        if (s == kOk) c_->time = (frame + 1) * kFrameTime;
+        return s;
+    }
+    Core c_;
+};
+
+struct FakeDdStream : DirectDrawMediaStream, FakeObject {
+    FakeDdStream(Recorder& r, Core core) : FakeObject(r, "ddStream"), c_(core) {}
+    Status getFormat(SurfaceDesc& d) override {
+        Status s = r_.ok("GetFormat", d.size);
+        if (s >= 0) d.width = c_->info.width, d.height = c_->info.height;
+        return s;
+    }
+    Status createSample(DirectDrawSurface* surface, const Rect& rect, U32 flags,
+                        std::unique_ptr<StreamSample>& sample) override {
+        return made<FakeSample>(r_.ok("CreateSample", nameOf(surface), &rect, flags), sample, r_,
+                                c_);
+    }
+    Core c_;
+};
+
+struct FakeMediaStream : MediaStream, FakeObject {
+    FakeMediaStream(Recorder& r, Core core) : FakeObject(r, "videoStream"), c_(core) {}
+    Status queryDirectDrawMediaStream(std::unique_ptr<DirectDrawMediaStream>& s) override {
+        return made<FakeDdStream>(r_.ok("QueryInterface"), s, r_, c_);
+    }
+    Core c_;
+};
+
+struct FakeMultiMediaStream : MultiMediaStream, FakeObject {
+    FakeMultiMediaStream(Recorder& r, const std::map<std::string, MediaInfo>& media)
+        : FakeObject(r, "stream"), media_(media) {}
+    Status initialize(U32 type, U32 flags) override { return r_.ok("Initialize", type, flags); }
+    Status addMediaStream(DirectDraw* dd, MediaPurpose purpose, U32 flags) override {
+        return r_.ok(purpose == MediaPurpose::PrimaryVideo ? "AddVideo" : "AddAudio",
+                     dd ? "directDraw" : "null", flags);
+    }
+    Status openFile(const char* path, U32 flags) override {
+        auto found = media_.find(path);
+        c_->info = found != media_.end() ? found->second : MediaInfo{};
+        std::error_code ec;
+        bool opens = c_->info.opens && !std::filesystem::is_directory(path, ec);
+        return r_.call(opens ? kOk : static_cast<Status>(0x80040217u), "OpenFile", path, flags);
+    }
+    Status getMediaStream(MediaPurpose, std::unique_ptr<MediaStream>& s) override {
+        return made<FakeMediaStream>(r_.ok("GetMediaStream"), s, r_, c_);
+    }
+    Status getDuration(StreamTime& duration) override {
+        return get("GetDuration", duration, c_->info.frames * kFrameTime);
+    }
+    Status getTime(StreamTime& time) override { return get("GetTime", time, c_->time); }
+    Status get(const char* name, StreamTime& to, StreamTime value) {
+        Status s = r_.ok(name);
+        if (s >= 0) to = value;
+        return s;
+    }
+    Status seek(StreamTime time) override {
+        Status s = r_.ok("Seek", time);
+        if (s >= 0) c_->time = time;
+        return s;
+    }
+    Status setState(StreamState to) override {
+        Status s = r_.ok("SetState", to == StreamState::Run ? "Run" : "Stop");
+        if (s >= 0) c_->running = to == StreamState::Run;
+        return s;
+    }
+    Core c_ = std::make_shared<StreamCore>();
+    const std::map<std::string, MediaInfo>& media_;
+};
+
+struct FakeWaveOut : WaveOutDevice {
+    FakeWaveOut(Recorder& r, U32& volume) : r_(r), volume_(volume) {}
+    ~FakeWaveOut() override { r_.call(0, "waveOutClose"); }
+    MmResult getVolume(U32& volume) override {
+        MmResult m = r_.call(kMmNoError, "waveOutGetVolume");
+        if (m == kMmNoError) volume = volume_;
+        return m;
+    }
+    MmResult setVolume(U32 volume) override {
+        MmResult m = r_.call(kMmNoError, "waveOutSetVolume", Hex{volume});
+        if (m == kMmNoError) volume_ = volume;
+        return m;
+    }
+    Recorder& r_;
+    U32& volume_;
+};
+
+struct FakePlatform : Recorder, Windowing, Files, Sound, Media {
     std::map<std::string, MediaInfo> media;  // by full path; others open as MediaInfo{}
-    Rect clientRect{0, 0, 454, 330};
+    Rect clientRect{0, 0, 454, 330}, windowRect{200, 200, 662, 586};
     Point clientOrigin{204, 250};
-    Rect windowRect{200, 200, 662, 586};
-    bool windowFound = true;                  // findWindow finds the main window once made
-    std::uint32_t deviceVolume = 0xFFFFFFFF;  // as the wave device keeps it
+    bool windowFound = true;        // findWindow finds the main window once made
+    U32 deviceVolume = 0xFFFFFFFF;  // as the wave device keeps it
     std::string modulePath = "/opt/ostrel/ostrel";
     LocalTime clock{2026, 11, 6, 0, 20, 34, 26};
     bool otherInstance = false;  // another player runs, with this window
-    WindowHandle otherWindow = nullptr;
+    WH otherWindow = nullptr;
     std::string chosenFile;   // the open-file dialog's answer ("" = cancel)
     std::string droppedFile;  // the first dropped file
     bool offline = false;
-    std::string toolBar;   // the last tool bar's parameters and buttons
-    std::string openFile;  // the last open-file request: owner, filter, index, flags
+    std::string toolBar, openFile;  // the last tool bar's and open-file dialog's parameters
     // Runs inside a modal dialog after WM_INITDIALOG; must end it. Without
     // it OK is pressed at once.
     std::function<void(FakeDialogView&)> dialogScript;
@@ -161,114 +339,183 @@ public:
     std::deque<std::function<void()>> idleScript;
     std::deque<Message> queue;  // posted messages
     WindowProc windowProc = nullptr;
-    WindowHandle mainWindow = nullptr;
-
-    static WindowHandle window(std::uintptr_t n) { return reinterpret_cast<WindowHandle>(n); }
-    static constexpr std::uintptr_t kMainWindowId = 0x100;
+    WH mainWindow = nullptr;
 
     Status coInitialize() override { return comUp = true, ok("CoInitialize"); }
-    void coUninitialize() override { call("CoUninitialize"), comUp = false; }
-    Status createDirectDrawFactory(std::unique_ptr<DirectDrawFactory>& factory) override;
-    Status createMultiMediaStream(std::unique_ptr<MultiMediaStream>& stream) override;
-    MmResult waveOutOpen(const WaveFormat& format, std::unique_ptr<WaveOutDevice>& device) override;
-    std::int32_t sndPlaySound(const char* path, std::uint32_t flags) override {
-        return static_cast<std::int32_t>(call("sndPlaySound", path, flags).value_or(1));
+    void coUninitialize() override { call(0, "CoUninitialize"), comUp = false; }
+    Status createDirectDrawFactory(std::unique_ptr<DirectDrawFactory>& f) override {
+        return made<FakeFactory>(ok("CoCreateInstance", comUp ? "DirectDraw" : "no CoInitialize"),
+                                 f, *this);
     }
-    std::int32_t playSound(const char* name, std::uint32_t flags) override {
-        return static_cast<std::int32_t>(call("PlaySound", name, Hex{flags}).value_or(1));
+    Status createMultiMediaStream(std::unique_ptr<MultiMediaStream>& s) override {
+        return made<FakeMultiMediaStream>(
+            ok("CoCreateInstance", comUp ? "Stream" : "no CoInitialize"), s, *this, media);
     }
-    std::int32_t inetIsOffline() override {
-        return static_cast<std::int32_t>(call("InetIsOffline").value_or(offline));
+    MmResult waveOutOpen(const WaveFormat& f, std::unique_ptr<WaveOutDevice>& device) override {
+        MmResult m = call(kMmNoError, "waveOutOpen", f.formatTag, f.channels, f.samplesPerSec,
+                          f.avgBytesPerSec, f.blockAlign, f.bitsPerSample, f.extraSize);
+        if (m == kMmNoError) device = std::make_unique<FakeWaveOut>(*this, deviceVolume);
+        return m;
     }
-    void openUrl(WindowHandle owner, const char* url) override { call("ShellExecute", owner, url); }
-    void messageBox(WindowHandle owner, const char* t, const char* caption,
-                    std::uint32_t style) override {
-        call("MessageBox", owner, t, caption, Hex{style});
+    std::int32_t sndPlaySound(const char* path, U32 flags) override {
+        return call(1, "sndPlaySound", path, flags);
     }
-    bool fileExists(const char* path) override;
-    std::uint32_t getFullPathName(const char* path, std::uint32_t size, char* buffer) override;
-    std::uint32_t getModuleFileName(char* buffer, std::uint32_t size) override;
-    bool replaceFile(const char* source, const char* target) override;
+    std::int32_t playSound(const char* name, U32 flags) override {
+        return call(1, "PlaySound", name, Hex{flags});
+    }
+    std::int32_t inetIsOffline() override { return call<std::int32_t>(offline, "InetIsOffline"); }
+    void openUrl(WH owner, const char* url) override { call(0, "ShellExecute", owner, url); }
+    void messageBox(WH owner, const char* t, const char* caption, U32 style) override {
+        call(0, "MessageBox", owner, t, caption, Hex{style});
+    }
+    bool fileExists(const char* path) override {
+        struct stat st;
+        return call(::stat(path, &st) == 0, "Exists", path);
+    }
+    U32 getFullPathName(const char* path, U32 size, char* buffer) override {
+        std::string full = std::filesystem::absolute(path).lexically_normal().string();
+        if (full.size() > 1 && full.back() == '/') full.pop_back();
+        if (full.size() < size) std::memcpy(buffer, full.c_str(), full.size() + 1);
+        return call<U32>(full.size() + (full.size() < size ? 0 : 1), "GetFullPathName", path, size);
+    }
+    U32 getModuleFileName(char* buffer, U32 size) override {
+        call(0, "GetModuleFileName");
+        std::strncpy(buffer, modulePath.c_str(), size);
+        return modulePath.size() >= size ? (buffer[size - 1] = '\0', size) : modulePath.size();
+    }
+    bool replaceFile(const char* source, const char* target) override {
+        return call(true, "ReplaceFile", source, target) && std::rename(source, target) == 0;
+    }
     void configurationNotWritten(const char* path, int) override {
-        call("ConfigurationNotWritten", path);
+        call(0, "ConfigurationNotWritten", path);
     }
-    LocalTime localTime() override { return call("LocalTime"), clock; }
+    LocalTime localTime() override { return call(0, "LocalTime"), clock; }
     MutexHandle createMutex(const char* name, bool& alreadyExists) override {
-        call("CreateMutex", name);
         alreadyExists = otherInstance;
-        return reinterpret_cast<MutexHandle>(0x77);
+        return call(0, "CreateMutex", name), handle<MutexObject>(0x77);
     }
-    void closeHandle(MutexHandle handle) override { call("CloseHandle", handle); }
+    void closeHandle(MutexHandle h) override { call(0, "CloseHandle", h); }
     CursorHandle loadArrowCursor() override {
-        return call("LoadCursor"), reinterpret_cast<CursorHandle>(0x55);
+        return call(0, "LoadCursor"), handle<CursorObject>(0x55);
     }
     IconHandle loadIcon(InstanceHandle, int resource) override {
-        return call("LoadIcon", resource), reinterpret_cast<IconHandle>(0x66);
+        return call(0, "LoadIcon", resource), handle<IconObject>(0x66);
     }
     std::uint16_t registerClass(const WindowClass& c) override {
         windowProc = c.windowProc;
-        return static_cast<std::uint16_t>(call("RegisterClass", c.className, c.menuResource,
-                                               Hex{c.style}, c.instance, c.icon, c.smallIcon,
-                                               c.cursor, c.blackBackground)
-                                              .value_or(1));
+        return call<std::uint16_t>(1, "RegisterClass", c.className, c.menuResource, Hex{c.style},
+                                   c.instance, c.icon, c.smallIcon, c.cursor, c.blackBackground);
     }
-    WindowHandle createWindow(std::uint32_t exStyle, const char* className, const char* title,
-                              std::uint32_t style, int x, int y, int width, int height,
-                              InstanceHandle instance) override;
-    bool showWindow(WindowHandle, int command) override { return yes("ShowWindow", command); }
-    bool updateWindow(WindowHandle) override { return yes("UpdateWindow"); }
-    bool getClientRect(WindowHandle, Rect& rect) override {
-        return yes("GetClientRect") && (rect = clientRect, true);
+    WH createWindow(U32 exStyle, const char* className, const char* title, U32 style, int x, int y,
+                    int width, int height, InstanceHandle) override {
+        if (!call(true, "CreateWindow", Hex{exStyle}, className, title, Hex{style}, x, y, width,
+                  height))
+            return nullptr;
+        mainWindow = handle<WindowObject>(0x100);
+        windowRect = {x, y, x + width, y + height};
+        // A visible window is sized while it is being made, before the call
+        // returns: the window procedure sees that size message.
+        if ((style & kWsVisible) && windowProc) windowProc(mainWindow, kWmSize, 0, 0);
+        return mainWindow;
     }
-    bool clientToScreen(WindowHandle, Point& p) override {
-        return yes("ClientToScreen") && (p = {p.x + clientOrigin.x, p.y + clientOrigin.y}, true);
+    bool showWindow(WH, int command) override { return call(true, "ShowWindow", command); }
+    bool updateWindow(WH) override { return call(true, "UpdateWindow"); }
+    bool getClientRect(WH, Rect& rect) override {
+        return call(true, "GetClientRect") && (rect = clientRect, true);
     }
-    bool getWindowRect(WindowHandle, Rect& rect) override {
-        return yes("GetWindowRect") && (rect = windowRect, true);
+    bool clientToScreen(WH, Point& p) override {
+        return call(true, "ClientToScreen") &&
+               (p = {p.x + clientOrigin.x, p.y + clientOrigin.y}, true);
     }
-    WindowHandle findWindow(const char* className, const char* title) override;
-    WindowHandle getParent(WindowHandle) override {
-        return window(static_cast<std::uintptr_t>(call("GetParent").value_or(0)));
+    bool getWindowRect(WH, Rect& rect) override {
+        return call(true, "GetWindowRect") && (rect = windowRect, true);
     }
-    WindowHandle getDesktopWindow() override { return window(0x1); }
-    bool setForegroundWindow(WindowHandle w) override { return yes("SetForegroundWindow", w); }
+    WH findWindow(const char* className, const char* title) override {
+        call(0, "FindWindow", className, title);
+        if (otherInstance) return otherWindow;
+        bool ours = !std::strcmp(className, kWindowClassName) && !std::strcmp(title, kWindowTitle);
+        return windowFound && ours ? mainWindow : nullptr;
+    }
+    WH getParent(WH) override { return handle<WindowObject>(call<std::uintptr_t>(0, "GetParent")); }
+    WH getDesktopWindow() override { return handle<WindowObject>(1); }
+    bool setForegroundWindow(WH w) override { return call(true, "SetForegroundWindow", w); }
     CursorHandle setCursor(CursorHandle cursor) override {
-        return call("SetCursor", cursor), nullptr;
+        return call(0, "SetCursor", cursor), nullptr;
     }
-    bool postMessage(WindowHandle w, std::uint32_t message, WParam wParam, LParam lParam) override {
-        call("PostMessage", w, Hex{message}, wParam, lParam);
+    bool postMessage(WH w, U32 message, WParam wParam, LParam lParam) override {
         queue.push_back({w, message, wParam, lParam});
-        return true;
+        return call(true, "PostMessage", w, Hex{message}, wParam, lParam);
     }
-    LResult sendMessage(WindowHandle w, std::uint32_t message, WParam wParam,
-                        LParam lParam) override {
-        call("SendMessage", Hex{message});
+    LResult sendMessage(WH w, U32 message, WParam wParam, LParam lParam) override {
+        call(0, "SendMessage", Hex{message});
         return w == mainWindow ? windowProc(w, message, wParam, lParam) : 0;
     }
-    LResult sendCopyData(WindowHandle w, const CopyData& data) override;
+    LResult sendCopyData(WH w, const CopyData& data) override {
+        auto* bytes = static_cast<const char*>(data.data);
+        return call(0, "SendCopyData", w, std::string(bytes, ::strnlen(bytes, data.size)),
+                    data.size);
+    }
     void postQuitMessage(int exitCode) override {
-        call("PostQuitMessage", exitCode);
+        call(0, "PostQuitMessage", exitCode);
         queue.push_back({nullptr, kWmQuit, static_cast<WParam>(exitCode), 0});
     }
-    LResult defWindowProc(WindowHandle w, std::uint32_t message, WParam, LParam) override {
-        call("DefWindowProc", Hex{message});
+    LResult defWindowProc(WH w, U32 message, WParam, LParam) override {
+        call(0, "DefWindowProc", Hex{message});
         // Closing a window destroys it.
         if (message == kWmClose && w == mainWindow) windowProc(w, kWmDestroy, 0, 0);
         return 0;
     }
     bool peekMessage() override { return !queue.empty(); }
-    int getMessage(Message& message) override;
+    int getMessage(Message& message) override {
+        while (queue.empty())
+            waitMessage();
+        message = queue.front();
+        queue.pop_front();
+        return message.message != kWmQuit;
+    }
     void translateAndDispatch(const Message& m) override {
         if (m.window == mainWindow) windowProc(m.window, m.message, m.wParam, m.lParam);
     }
-    void waitMessage() override;
-    WindowHandle createToolBar(const ToolBarParams& params) override;
-    std::int32_t getOpenFileName(OpenFileRequest& request) override;
-    std::intptr_t dialogBox(InstanceHandle instance, const char* name, WindowHandle owner,
-                            DialogProc proc) override;
-    std::uint32_t dragQueryFile(DropHandle drop, std::uint32_t index, char* buffer,
-                                std::uint32_t size) override;
-    void dragFinish(DropHandle) override { call("DragFinish"); }
+    void waitMessage() override {
+        if (idleScript.empty())
+            return call(0, "WaitMessage", "idle"), queue.push_back({nullptr, kWmQuit, 99, 0});
+        call(0, "WaitMessage");
+        auto next = std::move(idleScript.front());
+        idleScript.pop_front();
+        next();
+    }
+    WH createToolBar(const ToolBarParams& p) override {
+        toolBar = format("%X %d %d %lX %d %d %d %d %d %d", p.style, p.id, p.imageCount,
+                         id(p.instance), p.bitmapResource, p.buttonCount, p.buttonWidth,
+                         p.buttonHeight, p.imageWidth, p.imageHeight);
+        for (const ToolButton* b = p.buttons; b < p.buttons + p.buttonCount; ++b)
+            toolBar += format(" %d:%d:%d:%d", b->image, b->command, b->state, b->style);
+        call(0, "CreateToolbarEx", p.parent);
+        return handle<WindowObject>(0x200 + count("CreateToolbarEx"));
+    }
+    std::int32_t getOpenFileName(OpenFileRequest& r) override {
+        std::string filter;
+        for (const char* p = r.filter; p && *p; p += std::strlen(p) + 1)
+            filter.append(p).push_back('|');
+        openFile = format("0x%lX %s %u 0x%X", id(r.owner), filter.c_str(), r.filterIndex, r.flags);
+        call(0, "GetOpenFileName", r.file[0] ? "not empty" : "empty", r.maxFile);
+        if (chosenFile.empty()) return 0;
+        std::strncpy(r.file, chosenFile.c_str(), r.maxFile)[r.maxFile - 1] = '\0';
+        return 1;
+    }
+    std::intptr_t dialogBox(InstanceHandle, const char* name, WH owner, DialogProc proc) override {
+        call(0, "DialogBox", name, owner);
+        FakeDialogView view(*this, proc);
+        view.send(kWmInitDialog);
+        dialogScript ? dialogScript(view) : void(view.command(1));
+        return view.result.value_or(-1);
+    }
+    U32 dragQueryFile(DropHandle, U32 index, char* buffer, U32 size) override {
+        call(0, "DragQueryFile", index, size);
+        std::string name = droppedFile.substr(0, size - 1);
+        return static_cast<U32>(std::strlen(std::strcpy(buffer, name.c_str())));
+    }
+    void dragFinish(DropHandle) override { call(0, "DragFinish"); }
 };
 
 // Installs a fresh fake and a fresh player state, and removes both again.

@@ -6,10 +6,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 
 #include "app/Startup.h"
 #include "config/CommandLine.h"
@@ -28,24 +26,36 @@
 namespace ostrel::test {
 
 using namespace ostrel::platform;
-using fake::FakeDialogView;
-using fake::FakePlatform;
-using fake::format;
-using fake::Lines;
-using fake::MediaInfo;
+using namespace ostrel::fake;
+namespace fs = std::filesystem;
 
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-inline void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-// The lines as one text, `separator` between them.
 inline std::string joined(const Lines& lines, const char* separator = " ") {
     std::string out;
     for (const auto& line : lines)
         out += (out.empty() ? "" : separator) + line;
+    return out;
+}
+inline WindowHandle window(std::uintptr_t n) {
+    return handle<WindowObject>(n);
+}
+
+// `row` with each "[N*c]" turned into N copies of c.
+inline std::string expand(std::string row) {
+    for (std::size_t at; (at = row.find('[')) != std::string::npos;) {
+        std::size_t star = row.find('*', at);
+        row.replace(at, star + 3 - at, std::stoul(row.substr(at + 1)), row[star + 1]);
+    }
+    return row;
+}
+// The fields of a table row, " => " between them.
+inline Lines split(const std::string& row) {
+    Lines out;
+    for (std::size_t at = 0, end; at <= row.size(); at = end + 4)
+        out.push_back(row.substr(at, (end = std::min(row.find(" => ", at), row.size())) - at));
     return out;
 }
 
@@ -57,6 +67,7 @@ const std::string kSurfaceLog =
     "CreateOffscreenSurface(0x1007,0x40,108,1024,768,1,32) CreateClipper(0) SetClipper(clipper) "
     "SetHWnd(0,0x100)";
 const std::string kBlackArea = "BltFill(primary,204,250,658,580,204,250,658,580,0x400,0/100)";
+const std::string kWave = "waveOutOpen(1,2,44100,88200,2,8,0)";
 
 // The golden configuration file, the one the end-to-end suites compare with
 // too (a player on its defaults), dated by the fake clock, with `changes`
@@ -66,42 +77,38 @@ inline std::string goldenConfig(std::initializer_list<std::string> changes = {})
     std::size_t date = text.find(" - ") + 3;
     text.replace(date, text.find('\r') - date, "Sun Dec 06 20:34:26 2026");
     for (const std::string& change : changes) {
-        std::string key = change.substr(0, change.find(' '));
-        std::size_t from =
-            text.find_first_not_of(' ', text.find("\r\n" + key + " ") + 2 + key.size());
-        text.replace(from, text.find('\r', from) - from, change.substr(key.size() + 1));
+        std::string key = change.substr(0, change.find(' ')) + " ";
+        std::size_t at = text.find_first_not_of(' ', text.find("\r\n" + key) + 2 + key.size());
+        text.replace(at, text.find('\r', at) - at, change.substr(key.size()));
     }
     return text;
 }
 
 // Runs part of a test inside a folder and goes back afterwards.
 struct InFolder {
-    explicit InFolder(const std::string& folder) { std::filesystem::current_path(folder); }
-    ~InFolder() { std::filesystem::current_path(previous); }
-    std::filesystem::path previous = std::filesystem::current_path();
+    explicit InFolder(const std::string& folder) { fs::current_path(folder); }
+    ~InFolder() { fs::current_path(previous); }
+    fs::path previous = fs::current_path();
 };
 
 class PlayerTest : public ::testing::Test {
 public:
-    PlayerTest() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ostrel-XXXXXX").string();
-        dir = ::mkdtemp(pattern.data()) ? pattern : "";
-    }
-    ~PlayerTest() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
-    }
+    ~PlayerTest() override { fs::remove_all(dir); }
 
-    fake::FakeFixtureState fixture;
+    FakeFixtureState fixture;
     FakePlatform& fake = fixture.fake;
-    std::string dir;  // the temporary folder, no separator at the end
-    const WindowHandle mainWindow = FakePlatform::window(FakePlatform::kMainWindowId);
-    const InstanceHandle instance = reinterpret_cast<InstanceHandle>(0x400000);
+    std::string dir = mkdtemp((fs::temp_directory_path() / "ostrel-XXXXXX").string().data());
+    const WindowHandle mainWindow = window(0x100);
+    const InstanceHandle instance = handle<InstanceObject>(0x400000);
 
+    void reset() {
+        state = PlayerState{};
+        fake = FakePlatform{};
+    }
     std::string path(const std::string& name) const { return dir + "/" + name; }
     // Makes a file in the folder and returns its full path.
     std::string file(const std::string& name, const std::string& bytes = "") const {
-        writeFile(path(name), bytes);
+        std::ofstream(path(name), std::ios::binary) << bytes;
         return path(name);
     }
     // A media file the fake stream plays as `info`.
@@ -110,15 +117,13 @@ public:
         return file(name, "clip");
     }
     // A file whose full path is exactly `length` characters long, under `sub`.
-    std::string fileOfLength(const std::string& sub, std::size_t length) const {
-        std::string made = path(sub);
-        for (std::filesystem::create_directories(made); length - made.size() > 120;
-             std::filesystem::create_directories(made))
-            made += "/" + std::string(100, 'd');
-        return file(made.substr(dir.size() + 1) + "/" + std::string(length - made.size() - 1, 'f'));
+    std::string fileOfLength(std::string sub, std::size_t length) const {
+        for (fs::create_directories(path(sub)); length - path(sub).size() > 120;
+             fs::create_directories(path(sub)))
+            sub += "/" + std::string(100, 'd');
+        return file(sub + "/" + std::string(length - path(sub).size() - 1, 'f'));
     }
     std::string configPath() const { return path("ostrel.cfg"); }
-
     // Runs the player as the process entry does, the executable in the folder.
     int run(const std::string& commandLine = "") {
         fake.modulePath = path("ostrel");
@@ -151,16 +156,14 @@ public:
         int slot = 0;
         for (const auto& p : paths)
             copyText(state.playlist[slot++], p.c_str());
-        state.itemCount = slot;
-        state.currentItem = index;
+        state.itemCount = slot, state.currentItem = index;
         ASSERT_EQ(setupCurrentItem(), 1);
         fake.log.clear();
     }
-    LResult send(std::uint32_t message, WParam wParam = 0, LParam lParam = 0) {
+    LResult send(U32 message, WParam wParam = 0, LParam lParam = 0) {
         return mainWindowProc(mainWindow, message, wParam, lParam);
     }
     void command(int id) { send(kWmCommand, static_cast<WParam>(id)); }
-
     void setLimits(int start, int end, int total, int count) {
         state.startFrame = start, state.endFrame = end;
         state.totalFrames = total, state.frameCount = count;
@@ -169,48 +172,45 @@ public:
         return format("%d,%d,%d,%d", state.startFrame, state.endFrame, state.totalFrames,
                       state.frameCount);
     }
-    // Playing, paused and input flags, item/items and the frame limits in one line.
+    // Playing, paused and input flags, item/items and the frame limits.
     static std::string playState() {
         return format("%d%d%d %d/%d ", state.playing, state.paused, state.haveInput,
                       state.currentItem, state.itemCount) +
                limits();
     }
-    // `lines` with the folder taken out of the paths.
+    // `line` with the folder taken out of the paths.
     std::string relative(std::string line) const {
         for (auto at = line.find(dir + "/"); at != std::string::npos; at = line.find(dir + "/"))
             line.erase(at, dir.size() + 1);
         return line;
     }
     std::string logText() const { return relative(joined(fake.log)); }
-    // The log lines starting with any of `prefixes`, folder taken out, blank-separated.
-    std::string logOf(std::initializer_list<const char*> prefixes) const {
+    // The log lines starting with any of `prefixes`, folder taken out.
+    std::string logOf(std::initializer_list<std::string> prefixes) const {
         Lines out;
         for (const auto& line : fake.log)
-            for (const char* prefix : prefixes)
-                if (line.rfind(prefix, 0) == 0) out.push_back(line);
+            for (const auto& prefix : prefixes)
+                if (line.rfind(prefix, 0) == 0)
+                    out.push_back(line.substr(0, prefix == "BltFill" ? 7 : std::string::npos));
         return relative(joined(out));
     }
     // What a command does to playback, in order: the stream's calls, sounds,
     // dialogs, the black area.
     std::string playCalls() const {
-        std::string calls =
-            logOf({"OpenFile(", "GetDuration", "GetTime", "Seek(", "SetState(", "Release(stream)",
-                   "sndPlaySound(", "DialogBox(", "GetOpenFileName(", "BltFill("});
-        for (auto at = calls.find("BltFill("); at != std::string::npos; at = calls.find("BltFill("))
-            calls.replace(at, calls.find(')', at) - at + 1, "BltFill");
-        return calls;
+        return logOf({"OpenFile(", "GetDuration", "GetTime", "Seek(", "SetState(",
+                      "Release(stream)", "sndPlaySound(", "DialogBox(", "GetOpenFileName(",
+                      "BltFill"});
     }
     // The end of a run: asked for, the quit posted once, then quitPlayer (run
     // here as the program would when the test drove the window alone): the
     // volume restored once, the component library shut down once, no
     // platform object left or released after it.
-    void expectRunEnded(std::uint32_t volume, int exitCode) {
+    void expectRunEnded(U32 volume, int exitCode) {
         EXPECT_TRUE(state.endRequested);
         if (state.endRequested && fake.count("CoUninitialize") == 0) quitPlayer();
-        EXPECT_EQ(joined(fake.calls("waveOutSetVolume")), format("waveOutSetVolume(0x%X)", volume));
-        EXPECT_EQ(joined(fake.calls("PostQuitMessage")), format("PostQuitMessage(%d)", exitCode));
-        EXPECT_EQ(fake.count("CoUninitialize"), 1);
-        EXPECT_EQ(fake.count("CoCreateInstance(no"), 0);
+        EXPECT_EQ(logOf({"waveOutSetVolume", "PostQuit", "CoUninit", "CoCreateInstance(no"}),
+                  format("PostQuitMessage(%d) waveOutSetVolume(0x%X) CoUninitialize()", exitCode,
+                         volume));
         EXPECT_EQ(logText().find("after CoUninitialize"), std::string::npos);
         EXPECT_EQ(fake.liveObjects, 0);
     }
