@@ -139,36 +139,54 @@ struct FakeDialogView : DialogView {
     Recorder& r_;
 };
 
-struct FakePlatform;
-// Every object counts as live until released, and logs its release, marked
-// when the component library was already down.
-struct FakeObject {
-    FakeObject(Recorder& r, std::string name) : r_(r), name_(std::move(name)) { ++r_.liveObjects; }
-    virtual ~FakeObject() {
-        --r_.liveObjects;
-        r_.log.push_back("Release(" + name_ + ")" + (r_.comUp ? "" : " after CoUninitialize"));
-    }
-    Recorder& r_;
-    std::string name_;
+// One opened stream's state, shared by the objects made from it.
+struct StreamCore {
+    MediaInfo info;
+    StreamTime time = 0;
+    bool running = false;
 };
+constexpr StreamTime kFrameTime = 400000;
+
+struct FakeObject;
 // Makes the object when the call succeeded; passes the status on.
-template <class Made, class Base, class... Args>
-Status made(Status s, std::unique_ptr<Base>& out, Args&&... args) {
-    if (s >= 0) out = std::make_unique<Made>(std::forward<Args>(args)...);
+template <class Base, class... A>
+Status made(Status s, std::unique_ptr<Base>& out, A&&... args) {
+    if (s >= 0) out = std::make_unique<FakeObject>(std::forward<A>(args)...);
     return s;
 }
-inline std::string nameOf(void* object) {
-    auto* o = dynamic_cast<FakeObject*>(static_cast<DirectDrawSurface*>(object));
-    return o ? o->name_ : "null";
-}
 
-struct FakeClipper : DirectDrawClipper, FakeObject {
-    explicit FakeClipper(Recorder& r) : FakeObject(r, "clipper") {}
+// Any of the platform's objects, by name: each uses its own interface's
+// part. It counts as live until released, and logs its release, marked when
+// the component library was already down.
+struct FakeObject : DirectDrawClipper,
+                    DirectDrawSurface,
+                    DirectDraw,
+                    DirectDrawFactory,
+                    StreamSample,
+                    DirectDrawMediaStream,
+                    MediaStream,
+                    MultiMediaStream,
+                    WaveOutDevice {
+    FakeObject(Recorder& r, std::string name, const std::map<std::string, MediaInfo>* media = {},
+               std::shared_ptr<StreamCore> core = std::make_shared<StreamCore>(), U32* volume = {})
+        : r_(r), name_(std::move(name)), media_(media), c_(core), volume_(volume) {
+        ++r_.liveObjects;
+    }
+    ~FakeObject() override {
+        --r_.liveObjects;
+        if (volume_) r_.call(0, "waveOutClose");
+        if (!volume_)
+            r_.log.push_back("Release(" + name_ + ")" + (r_.comUp ? "" : " after CoUninitialize"));
+    }
+    template <class Base>
+    Status make(Status s, std::unique_ptr<Base>& out, const char* name) {
+        return made(s, out, r_, name, media_, c_);
+    }
+    static std::string nameOf(DirectDrawSurface* surface) {
+        auto* o = dynamic_cast<FakeObject*>(surface);
+        return o ? o->name_ : "null";
+    }
     Status setHWnd(U32 flags, WH w) override { return r_.ok("SetHWnd", flags, w); }
-};
-
-struct FakeSurface : DirectDrawSurface, FakeObject {
-    using FakeObject::FakeObject;
     Status getSurfaceDesc(SurfaceDesc& d) override {
         Status s = r_.ok("GetSurfaceDesc", name_);
         if (s < 0) return s;
@@ -188,43 +206,20 @@ struct FakeSurface : DirectDrawSurface, FakeObject {
                          fx ? format("%u/%u", fx->fillColor, fx->size) : "none");
         return r_.ok("Blt", name_, nameOf(source), to, from, Hex{flags}, fx ? "fx" : "no fx");
     }
-};
-
-struct FakeDirectDraw : DirectDraw, FakeObject {
-    explicit FakeDirectDraw(Recorder& r) : FakeObject(r, "directDraw") {}
     Status createSurface(SurfaceDesc& d, std::unique_ptr<DirectDrawSurface>& surface) override {
         if (d.caps & kDdsCapsPrimarySurface)
-            return made<FakeSurface>(
-                r_.ok("CreatePrimarySurface", Hex{d.flags}, Hex{d.caps}, d.size), surface, r_,
-                "primary");
-        return made<FakeSurface>(
-            r_.ok("CreateOffscreenSurface", Hex{d.flags}, Hex{d.caps}, d.size, d.width, d.height,
-                  d.pixelFormat.bytes[0], d.pixelFormat.bytes[31]),
-            surface, r_, "offscreen");
+            return make(r_.ok("CreatePrimarySurface", Hex{d.flags}, Hex{d.caps}, d.size), surface,
+                        "primary");
+        return make(r_.ok("CreateOffscreenSurface", Hex{d.flags}, Hex{d.caps}, d.size, d.width,
+                          d.height, d.pixelFormat.bytes[0], d.pixelFormat.bytes[31]),
+                    surface, "offscreen");
     }
     Status createClipper(U32 flags, std::unique_ptr<DirectDrawClipper>& c) override {
-        return made<FakeClipper>(r_.ok("CreateClipper", flags), c, r_);
+        return make(r_.ok("CreateClipper", flags), c, "clipper");
     }
-};
-
-struct FakeFactory : DirectDrawFactory, FakeObject {
-    explicit FakeFactory(Recorder& r) : FakeObject(r, "factory") {}
     Status createDirectDraw(WH w, U32 level, std::unique_ptr<DirectDraw>& dd) override {
-        return made<FakeDirectDraw>(r_.ok("CreateDirectDraw", w, level), dd, r_);
+        return make(r_.ok("CreateDirectDraw", w, level), dd, "directDraw");
     }
-};
-
-// One opened stream's state, shared by the objects made from it.
-struct StreamCore {
-    MediaInfo info;
-    StreamTime time = 0;
-    bool running = false;
-};
-using Core = std::shared_ptr<StreamCore>;
-constexpr StreamTime kFrameTime = 400000;
-
-struct FakeSample : StreamSample, FakeObject {
-    FakeSample(Recorder& r, Core core) : FakeObject(r, "sample"), c_(core) {}
     Status update(U32 flags) override {
         I64 frame = c_->time / kFrameTime;
         if (!c_->running) return r_.call(static_cast<Status>(0x80040007u), "Update", flags);
@@ -233,11 +228,6 @@ struct FakeSample : StreamSample, FakeObject {
         if (s == kOk) c_->time = (frame + 1) * kFrameTime;
         return s;
     }
-    Core c_;
-};
-
-struct FakeDdStream : DirectDrawMediaStream, FakeObject {
-    FakeDdStream(Recorder& r, Core core) : FakeObject(r, "ddStream"), c_(core) {}
     Status getFormat(SurfaceDesc& d) override {
         Status s = r_.ok("GetFormat", d.size);
         if (s >= 0) d.width = c_->info.width, d.height = c_->info.height;
@@ -245,76 +235,55 @@ struct FakeDdStream : DirectDrawMediaStream, FakeObject {
     }
     Status createSample(DirectDrawSurface* surface, const Rect& rect, U32 flags,
                         std::unique_ptr<StreamSample>& sample) override {
-        return made<FakeSample>(r_.ok("CreateSample", nameOf(surface), &rect, flags), sample, r_,
-                                c_);
+        return make(r_.ok("CreateSample", nameOf(surface), &rect, flags), sample, "sample");
     }
-    Core c_;
-};
-
-struct FakeMediaStream : MediaStream, FakeObject {
-    FakeMediaStream(Recorder& r, Core core) : FakeObject(r, "videoStream"), c_(core) {}
     Status queryDirectDrawMediaStream(std::unique_ptr<DirectDrawMediaStream>& s) override {
-        return made<FakeDdStream>(r_.ok("QueryInterface"), s, r_, c_);
+        return make(r_.ok("QueryInterface"), s, "ddStream");
     }
-    Core c_;
-};
-
-struct FakeMultiMediaStream : MultiMediaStream, FakeObject {
-    FakeMultiMediaStream(Recorder& r, const std::map<std::string, MediaInfo>& media)
-        : FakeObject(r, "stream"), media_(media) {}
     Status initialize(U32 type, U32 flags) override { return r_.ok("Initialize", type, flags); }
     Status addMediaStream(DirectDraw* dd, MediaPurpose purpose, U32 flags) override {
         return r_.ok(purpose == MediaPurpose::PrimaryVideo ? "AddVideo" : "AddAudio",
                      dd ? "directDraw" : "null", flags);
     }
     Status openFile(const char* path, U32 flags) override {
-        auto found = media_.find(path);
-        c_->info = found != media_.end() ? found->second : MediaInfo{};
+        auto found = media_->find(path);
+        c_->info = found != media_->end() ? found->second : MediaInfo{};
         std::error_code ec;
         bool opens = c_->info.opens && !std::filesystem::is_directory(path, ec);
         return r_.call(opens ? kOk : static_cast<Status>(0x80040217u), "OpenFile", path, flags);
     }
     Status getMediaStream(MediaPurpose, std::unique_ptr<MediaStream>& s) override {
-        return made<FakeMediaStream>(r_.ok("GetMediaStream"), s, r_, c_);
+        return make(r_.ok("GetMediaStream"), s, "videoStream");
     }
-    Status getDuration(StreamTime& duration) override {
-        return get("GetDuration", duration, c_->info.frames * kFrameTime);
-    }
-    Status getTime(StreamTime& time) override { return get("GetTime", time, c_->time); }
-    Status get(const char* name, StreamTime& to, StreamTime value) {
-        Status s = r_.ok(name);
+    Status get(Status s, I64& to, I64 value) {
         if (s >= 0) to = value;
         return s;
     }
-    Status seek(StreamTime time) override {
-        Status s = r_.ok("Seek", time);
-        if (s >= 0) c_->time = time;
-        return s;
+    Status getDuration(StreamTime& d) override {
+        return get(r_.ok("GetDuration"), d, c_->info.frames * kFrameTime);
     }
+    Status getTime(StreamTime& time) override { return get(r_.ok("GetTime"), time, c_->time); }
+    Status seek(StreamTime time) override { return get(r_.ok("Seek", time), c_->time, time); }
     Status setState(StreamState to) override {
         Status s = r_.ok("SetState", to == StreamState::Run ? "Run" : "Stop");
         if (s >= 0) c_->running = to == StreamState::Run;
         return s;
     }
-    Core c_ = std::make_shared<StreamCore>();
-    const std::map<std::string, MediaInfo>& media_;
-};
-
-struct FakeWaveOut : WaveOutDevice {
-    FakeWaveOut(Recorder& r, U32& volume) : r_(r), volume_(volume) {}
-    ~FakeWaveOut() override { r_.call(0, "waveOutClose"); }
     MmResult getVolume(U32& volume) override {
         MmResult m = r_.call(kMmNoError, "waveOutGetVolume");
-        if (m == kMmNoError) volume = volume_;
+        if (m == kMmNoError) volume = *volume_;
         return m;
     }
     MmResult setVolume(U32 volume) override {
         MmResult m = r_.call(kMmNoError, "waveOutSetVolume", Hex{volume});
-        if (m == kMmNoError) volume_ = volume;
+        if (m == kMmNoError) *volume_ = volume;
         return m;
     }
     Recorder& r_;
-    U32& volume_;
+    std::string name_;
+    const std::map<std::string, MediaInfo>* media_;
+    std::shared_ptr<StreamCore> c_;
+    U32* volume_;
 };
 
 struct FakePlatform : Recorder, Windowing, Files, Sound, Media {
@@ -344,17 +313,18 @@ struct FakePlatform : Recorder, Windowing, Files, Sound, Media {
     Status coInitialize() override { return comUp = true, ok("CoInitialize"); }
     void coUninitialize() override { call(0, "CoUninitialize"), comUp = false; }
     Status createDirectDrawFactory(std::unique_ptr<DirectDrawFactory>& f) override {
-        return made<FakeFactory>(ok("CoCreateInstance", comUp ? "DirectDraw" : "no CoInitialize"),
-                                 f, *this);
+        return made(ok("CoCreateInstance", comUp ? "DirectDraw" : "no CoInitialize"), f, *this,
+                    "factory");
     }
     Status createMultiMediaStream(std::unique_ptr<MultiMediaStream>& s) override {
-        return made<FakeMultiMediaStream>(
-            ok("CoCreateInstance", comUp ? "Stream" : "no CoInitialize"), s, *this, media);
+        return made(ok("CoCreateInstance", comUp ? "Stream" : "no CoInitialize"), s, *this,
+                    "stream", &media);
     }
     MmResult waveOutOpen(const WaveFormat& f, std::unique_ptr<WaveOutDevice>& device) override {
         MmResult m = call(kMmNoError, "waveOutOpen", f.formatTag, f.channels, f.samplesPerSec,
                           f.avgBytesPerSec, f.blockAlign, f.bitsPerSample, f.extraSize);
-        if (m == kMmNoError) device = std::make_unique<FakeWaveOut>(*this, deviceVolume);
+        if (m == kMmNoError)
+            device = std::make_unique<FakeObject>(*this, "", nullptr, nullptr, &deviceVolume);
         return m;
     }
     std::int32_t sndPlaySound(const char* path, U32 flags) override {
