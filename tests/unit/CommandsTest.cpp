@@ -111,13 +111,9 @@ TEST_F(CommandTest, DoesWhatTheCommandTableSays) {
             };
         fake.chosenFile = c[2] == "d.avi" ? clip("d.avi") : c[2].empty() ? "" : file(c[2]);
         fake.log.clear();
-        for (auto [word, id] : {std::pair{"Open", IDM_OPEN},
-                                {"Start", IDM_START},
-                                {"Pause", IDM_PAUSE},
-                                {"Stop", IDM_STOP},
-                                {"Stream", IDM_STREAM},
-                                {"About", IDM_ABOUT}})
-            if (c[0] == word) command(id);
+        const std::string words = " Open Start Pause Stop Stream About";
+        const int ids[] = {IDM_OPEN, IDM_START, IDM_PAUSE, IDM_STOP, IDM_STREAM, IDM_ABOUT};
+        command(ids[std::count(words.begin(), words.begin() + words.find(" " + c[0]), ' ')]);
         EXPECT_EQ(playState() + " " + relative(state.playlist[0]), c[3]);
         EXPECT_EQ(playCalls(), c[4]);
         EXPECT_EQ(fake.count("PostQuitMessage(1)"), rejected);
@@ -202,9 +198,10 @@ TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
     command(IDM_STREAM);
     EXPECT_EQ(playCalls(), seekTo + "12000000) SetState(Run)");
     // After a cancelled Open there is no stream to hold or seek in: the
-    // item starts again.
+    // item starts again, its bar at 0 whatever the old stream's length.
     fake.chosenFile = "";
     command(IDM_OPEN);
+    state.streamDuration = 1;
     command(IDM_PAUSE);
     send(kWmActivate, 1);
     EXPECT_EQ(playState(), "001 0/0 0,0,0,0");
@@ -214,6 +211,7 @@ TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
         view.command(IDOK);
     };
     command(IDM_STREAM);
+    EXPECT_EQ(logOf({"SetScrollPos(40017"}), "SetScrollPos(40017,10,1)");
     EXPECT_EQ(playCalls(),
               "DialogBox(SET_DLG,0x100) OpenFile(d.avi,0) GetDuration() SetState(Run)");
 }

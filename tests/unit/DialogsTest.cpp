@@ -47,7 +47,8 @@ TEST_F(DialogTest, BothOpenCentredOnTheMainWindowTruncatingTowardZero) {
     state.trackPos = state.volumePos = state.currentItem = 0;
     state.itemCount = 3;
     settings.command(IDC_ITEM_NEXT);
-    open(settings);
+    fake.log.clear();
+    settings.send(kWmInitDialog);
     EXPECT_EQ(fake.count("SetScrollPos"), 0);
     EXPECT_EQ(settings.texts[IDC_ITEM_NUMBER], " 1");
 }

@@ -144,8 +144,9 @@ TEST_F(HandOverTest, AVideoReplacesTheCurrentItemAndRunsAndASoundLeavesTheStream
 TEST_F(HandOverTest, ARejectedTextEndsThePlayerWithoutTouchingTheStream) {
     std::string longText(100000, 'x');
     longText[0] = '/';
-    for (const std::string& text :
-         {path("missing.avi"), std::string("x"), path("my clip.avi"), longText}) {
+    // A name cut by a byte other than the terminator names no file.
+    for (const std::string& text : {path("missing.avi"), std::string("x"), path("my clip.avi"),
+                                    longText, path("a.avi\x01")}) {
         SCOPED_TRACE(text.substr(0, 60));
         reset();
         startPlayer();
@@ -160,13 +161,15 @@ TEST_F(HandOverTest, ARejectedTextEndsThePlayerWithoutTouchingTheStream) {
 
 TEST_F(HandOverTest, ADroppedFileIsHandedOverAndTheDropFinishedAndAMissingSoundRecorded) {
     playList({clip("a.avi")});
-    for (std::string dropped : {clip("b.avi"), path("gone.avi")}) {
+    // A name that fills the drop buffer is whole.
+    for (std::string dropped : {clip("b.avi"), fileOfLength("drop", 255), path("gone.avi")}) {
         fake.log.clear();
         fake.droppedFile = dropped;
         EXPECT_EQ(send(kWmDropFiles, 0x7000), 0);
         EXPECT_EQ(fake.log.front() + " " + fake.log.back(), "DragQueryFile(0,256) DragFinish()");
-        EXPECT_EQ(logOf({"OpenFile", "PostQuit"}),
-                  dropped == path("gone.avi") ? "PostQuitMessage(1)" : "OpenFile(b.avi,0)");
+        EXPECT_EQ(logOf({"OpenFile", "PostQuit"}), dropped == path("gone.avi")
+                                                       ? "PostQuitMessage(1)"
+                                                       : "OpenFile(" + relative(dropped) + ",0)");
     }
     std::string wav = file("ding.wav");
     state.failure = Failure::None;
