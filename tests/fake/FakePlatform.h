@@ -30,31 +30,7 @@ using I64 = std::int64_t;
 using WH = WindowHandle;
 
 std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-inline unsigned long id(const void* handle) {
-    return reinterpret_cast<std::uintptr_t>(handle);
-}
-struct Hex {
-    std::uint64_t value;
-};
-inline std::string text(const std::string& s) {
-    return s;
-}
-inline std::string text(const char* s) {
-    return s ? s : "null";
-}
-inline std::string text(Hex h) {
-    return format("0x%llX", static_cast<unsigned long long>(h.value));
-}
-inline std::string text(const void* handle) {
-    return handle ? format("0x%lX", id(handle)) : "null";
-}
-inline std::string text(const Rect* r) {
-    return r ? format("%d,%d,%d,%d", r->left, r->top, r->right, r->bottom) : "null";
-}
-template <class T>
-requires std::is_arithmetic_v<T> std::string text(T v) {
-    return std::to_string(v);
-}
+enum class Hex : std::uint64_t {};  // logged in hexadecimal
 template <class T>
 T* handle(std::uintptr_t n) {
     return reinterpret_cast<T*>(n);
@@ -62,6 +38,18 @@ T* handle(std::uintptr_t n) {
 
 // The log and the scripts, shared by the platform, its objects and dialogs.
 struct Recorder {
+    static unsigned long id(const void* handle) { return reinterpret_cast<std::uintptr_t>(handle); }
+    static std::string text(const std::string& s) { return s; }
+    static std::string text(const char* s) { return s ? s : "null"; }
+    static std::string text(Hex h) { return format("0x%llX", static_cast<unsigned long long>(h)); }
+    static std::string text(const void* h) { return h ? format("0x%lX", id(h)) : "null"; }
+    static std::string text(const Rect* r) {
+        return r ? format("%d,%d,%d,%d", r->left, r->top, r->right, r->bottom) : "null";
+    }
+    template <class T>
+    requires std::is_arithmetic_v<T>
+    static std::string text(T v) { return std::to_string(v); }
+
     Lines log;
     std::map<std::string, std::deque<I64>> scripts;
     bool comUp = false;
@@ -130,7 +118,7 @@ struct FakeDialogView : DialogView {
         return send(kWmHScroll, code | static_cast<WParam>(static_cast<std::uint16_t>(thumb)) << 16,
                     reinterpret_cast<LParam>(item(bar)));
     }
-    static int n(WH bar) { return static_cast<int>(id(bar) - 0x1000); }
+    static int n(WH bar) { return static_cast<int>(Recorder::id(bar) - 0x1000); }
 
     DialogProc proc;
     std::map<int, std::string> texts;
@@ -174,8 +162,9 @@ struct FakeObject : DirectDrawClipper,
     }
     ~FakeObject() override {
         --r_.liveObjects;
-        if (volume_) r_.call(0, "waveOutClose");
-        if (!volume_)
+        if (volume_)
+            r_.call(0, "waveOutClose");
+        else
             r_.log.push_back("Release(" + name_ + ")" + (r_.comUp ? "" : " after CoUninitialize"));
     }
     template <class Base>
@@ -255,29 +244,26 @@ struct FakeObject : DirectDrawClipper,
     Status getMediaStream(MediaPurpose, std::unique_ptr<MediaStream>& s) override {
         return make(r_.ok("GetMediaStream"), s, "videoStream");
     }
-    Status get(Status s, I64& to, I64 value) {
-        if (s >= 0) to = value;
+    // Stores `value` in `to` when the answer `s` is a success; passes it on.
+    template <class S, class T, class V>
+    static S set(S s, T& to, V value) {
+        if (std::is_signed_v<S> ? s >= 0 : s == 0) to = value;
         return s;
     }
     Status getDuration(StreamTime& d) override {
-        return get(r_.ok("GetDuration"), d, c_->info.frames * kFrameTime);
+        return set(r_.ok("GetDuration"), d, c_->info.frames * kFrameTime);
     }
-    Status getTime(StreamTime& time) override { return get(r_.ok("GetTime"), time, c_->time); }
-    Status seek(StreamTime time) override { return get(r_.ok("Seek", time), c_->time, time); }
+    Status getTime(StreamTime& time) override { return set(r_.ok("GetTime"), time, c_->time); }
+    Status seek(StreamTime time) override { return set(r_.ok("Seek", time), c_->time, time); }
     Status setState(StreamState to) override {
-        Status s = r_.ok("SetState", to == StreamState::Run ? "Run" : "Stop");
-        if (s >= 0) c_->running = to == StreamState::Run;
-        return s;
+        bool run = to == StreamState::Run;
+        return set(r_.ok("SetState", run ? "Run" : "Stop"), c_->running, run);
     }
-    MmResult getVolume(U32& volume) override {
-        MmResult m = r_.call(kMmNoError, "waveOutGetVolume");
-        if (m == kMmNoError) volume = *volume_;
-        return m;
+    MmResult getVolume(U32& v) override {
+        return set(r_.call(0u, "waveOutGetVolume"), v, *volume_);
     }
-    MmResult setVolume(U32 volume) override {
-        MmResult m = r_.call(kMmNoError, "waveOutSetVolume", Hex{volume});
-        if (m == kMmNoError) *volume_ = volume;
-        return m;
+    MmResult setVolume(U32 v) override {
+        return set(r_.call(0u, "waveOutSetVolume", Hex{v}), *volume_, v);
     }
     Recorder& r_;
     std::string name_;

@@ -141,6 +141,9 @@ TEST_F(ConfigTest, AMissingOrUnusableItemStopsTheReadingAtOnce) {
     fake.script("GetFullPathName", {0});
     stopped("FileName " + a, a);
     EXPECT_EQ(fake.count("GetFullPathName("), 1);
+    fake.script("GetFullPathName", {60, 60});  // a path that grew between the two steps
+    stopped("FileName " + a, a);
+    EXPECT_EQ(fake.count("Exists("), 0);
     for (const std::string& unreadable : {dir, path("gone.cfg")}) {  // a folder, a missing file
         defaults();
         EXPECT_EQ(readConfiguration(unreadable.c_str()), 0);
@@ -272,6 +275,12 @@ TEST_F(ConfigWriterTest, AReadOnlyOrFailedWriteLeavesTheOldFileWhole) {
     EXPECT_EQ(state.windowX, 200);
     writeConfiguration(path("no/such/ostrel.cfg").c_str());
     EXPECT_FALSE(fs::exists(path("no")));
+    // A new file whose last bytes do not reach the disk is not taken either.
+    fs::remove(configPath() + ".new");
+    if (fs::exists("/dev/full")) fs::create_symlink("/dev/full", configPath() + ".new");
+    write();
+    ASSERT_FALSE(fs::is_symlink(configPath()));
+    EXPECT_EQ(readFile(configPath()), "ReadOnly yes\r\nWidth 5\n\n# odd ending");
 }
 
 TEST_F(ConfigWriterTest, PlacementComesFromTheLiveWindowWhenPositive) {
