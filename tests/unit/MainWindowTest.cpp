@@ -94,6 +94,7 @@ TEST_F(MainWindowTest, DestroyWritesTheConfigurationThenEndsTheRun) {
     copyText(state.exeDir, std::string(255, 'd').c_str());
     configFilePath(configFile);
     EXPECT_EQ(configFile, std::string(255, 'd') + "ostr");
+    EXPECT_EQ(send(kWmDestroy), 0);  // handled
 }
 
 class HandOverTest : public UiTest {

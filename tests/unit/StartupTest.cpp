@@ -100,6 +100,7 @@ TEST_F(StartupTest, TheFolderEndsAtTheLastSeparatorAndMustLeaveRoomForTheFile) {
     for (auto [modulePath, exeDir] : std::initializer_list<std::pair<std::string, std::string>>{
              {"C:\\Games\\Disc One\\ostrel.exe", "C:\\Games\\Disc One\\"},
              {"/opt/disc\\one/bin/ostrel", "/opt/disc\\one/bin/"},
+             {"/ostrel", "/"},
              {fits + "ostrel", fits},
              {"/" + std::string(300, 'd') + "/ostrel", ""}}) {
         SCOPED_TRACE(exeDir);
