@@ -101,6 +101,7 @@ TEST_F(StartupTest, TheFolderEndsAtTheLastSeparatorAndMustLeaveRoomForTheFile) {
              {"C:\\Games\\Disc One\\ostrel.exe", "C:\\Games\\Disc One\\"},
              {"/opt/disc\\one/bin/ostrel", "/opt/disc\\one/bin/"},
              {"/ostrel", "/"},
+             {"/opt/a\1b/ostrel", "/opt/a\1b/"},
              {fits + "ostrel", fits},
              {"/" + std::string(300, 'd') + "/ostrel", ""}}) {
         SCOPED_TRACE(exeDir);
