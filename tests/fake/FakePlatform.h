@@ -329,7 +329,8 @@ struct FakePlatform : Recorder, Windowing, Files, Sound, Media {
         return call(::stat(path, &st) == 0, "Exists", path);
     }
     U32 getFullPathName(const char* path, U32 size, char* buffer) override {
-        std::string full = std::filesystem::absolute(path).lexically_normal().string();
+        std::error_code ec;  // a relative path is taken from the current folder, "" as it
+        std::string full = (std::filesystem::current_path(ec) / path).lexically_normal().string();
         if (full.size() > 1 && full.back() == '/') full.pop_back();
         if (full.size() < size) std::memcpy(buffer, full.c_str(), full.size() + 1);
         return call<U32>(full.size() + (full.size() < size ? 0 : 1), "GetFullPathName", path, size);
