@@ -186,6 +186,9 @@ TEST_F(MediaStreamTest, AMissingOrUndecodableItemFailsWithoutAStreamAndASampleKe
         EXPECT_TRUE(state.multiMediaStream);
         EXPECT_EQ(fake.count("Release(") + fake.count("MessageBox") + fake.count("PostQuit"), 0);
     }
+    state.currentItem = kPlaylistSlots;  // past the list: nothing is looked at
+    fake.log.clear();
+    EXPECT_EQ(setupCurrentItem() + fake.count("Exists("), 0);
 }
 
 TEST_F(MediaStreamTest, TheStartFrameIsSoughtAsAStreamTime) {
