@@ -43,7 +43,7 @@ TEST_F(MainWindowTest, ActivationStartsAndStopsThePumpOnly) {
     EXPECT_EQ(state.playing, 0);
     // Deactivating the application suspends once; activating it does nothing.
     state.haveInput = state.playing = 1;
-    send(kWmActivateApp, 1);
+    EXPECT_EQ(send(kWmActivateApp, 1), 0);
     send(kWmActivateApp, 0x10000);  // the whole word counts
     EXPECT_TRUE(fake.log.empty());  // no stream call, no default procedure
     send(kWmActivateApp, 0);
