@@ -7,218 +7,140 @@
 namespace ostrel::test {
 namespace {
 
-// A command in a player standing as `before` says: unless "no input", item
-// 2 of a list of three plays at 1.2 s, then "paused", "stopped" or "sound"
-// (a WAV opened) follow in turn, or "at end frame" stops it by its limit;
-// the frame limits are then 25, 50, 75 and 7.
-struct CommandRow {
-    const char* name;    // starts with the command's name
-    const char* before;  // as above
-    const char* chosen;  // the file Open's dialog answers ("" cancels)
-    const char* after;   // playState() and the first slot
-    const char* calls;   // playCalls(), separated by blanks
-};
-void PrintTo(const CommandRow& row, std::ostream* out) {
-    *out << row.name;
-}
-
-class CommandTableTest : public UiTest, public ::testing::WithParamInterface<CommandRow> {};
-
-TEST_P(CommandTableTest, DoesWhatTheCommandTableSays) {
-    const CommandRow& row = GetParam();
-    std::string before = row.before;
-    clip("d.avi");
-    file("Song.WAV");
-    if (before == "no input") {
-        state.currentItem = 2, state.itemCount = 3;
-    } else {
-        playList({clip("a.avi"), clip("b.avi"), clip("c.avi")}, 1);
-        streamAt(1200000);
-    }
-    if (before.find("paused") == 0) command(IDM_PAUSE);
-    if (before.find("stopped") != std::string::npos) command(IDM_STOP);
-    if (before.find("sound") != std::string::npos) {
-        fake.chosenFile = path("Song.WAV");
-        command(IDM_OPEN);
-    }
-    setLimits(25, 50, 75, 7);
-    if (before == "at end frame") {
-        setLimits(25, 5, 75, 6);
-        ASSERT_EQ(pumpFrame(), kOk);  // the limit stops the stream
-    }
-    // A second start names a missing file while the dialog is open.
-    std::string missing = path("gone.avi");
-    CopyData gone{0, static_cast<std::uint32_t>(missing.size() + 1), missing.c_str()};
-    if (before.find("rejected") != std::string::npos)
-        fake.dialogScript = [&](FakeDialogView& view) {
-            send(kWmCopyData, 0, reinterpret_cast<LParam>(&gone));
-            view.command(IDOK);
-        };
-    fake.chosenFile = row.chosen[0] ? path(row.chosen) : "";
-    fake.clearLog();
-    std::string name = row.name;
-    for (auto [word, id] : {std::pair{"Open", IDM_OPEN},
-                            {"Start", IDM_START},
-                            {"Pause", IDM_PAUSE},
-                            {"Stop", IDM_STOP},
-                            {"Stream", IDM_STREAM},
-                            {"About", IDM_ABOUT}})
-        if (name.rfind(word, 0) == 0) command(id);
-    EXPECT_EQ(playState() + " slot0=" + slots(1)[0], row.after);
-    EXPECT_EQ(joined(playCalls(), " "), row.calls);
-    EXPECT_EQ(fake.count("PostQuitMessage(1)"), before.find("rejected") != std::string::npos);
-}
-
-const CommandRow kCommandRows[] = {
-    // Open: the chosen video is the only item and runs from its start; the
-    // frame limits are neither applied nor cleared. A sound plays on its
-    // own. A cancel stops, blacks the area and keeps the first slot.
-    {"OpenVideoWhilePlaying", "playing", "d.avi",
-     "play=1 pause=0 input=1 item=0/0 limits=25,50,75,7 slot0=d.avi",
-     "SetState(Stop) Seek(0) Release(stream) GetOpenFileName(empty,260) OpenFile(d.avi,0) "
-     "GetDuration SetState(Run)"},
-    {"OpenVideoWhilePaused", "paused", "d.avi",
-     "play=1 pause=0 input=1 item=0/0 limits=25,50,75,7 slot0=d.avi",
-     "GetOpenFileName(empty,260) Release(stream) OpenFile(d.avi,0) GetDuration SetState(Run)"},
-    {"OpenSoundWhilePlaying", "playing", "Song.WAV",
-     "play=0 pause=0 input=0 item=0/0 limits=0,0,0,0 slot0=Song.WAV",
-     "SetState(Stop) Seek(0) Release(stream) GetOpenFileName(empty,260) "
-     "sndPlaySound(Song.WAV,1) BltFill"},
-    {"OpenSoundWhilePaused", "paused", "Song.WAV",
-     "play=0 pause=1 input=0 item=0/0 limits=0,0,0,0 slot0=Song.WAV",
-     "GetOpenFileName(empty,260) sndPlaySound(Song.WAV,1) BltFill"},
-    {"OpenCancelledWhilePlaying", "playing", "",
-     "play=0 pause=0 input=1 item=1/3 limits=25,50,75,7 slot0=a.avi",
-     "SetState(Stop) Seek(0) Release(stream) GetOpenFileName(empty,260) BltFill"},
-    {"OpenCancelledWhilePaused", "paused", "",
-     "play=0 pause=1 input=1 item=1/3 limits=25,50,75,7 slot0=a.avi",
-     "GetOpenFileName(empty,260) BltFill"},
-    // Start: nothing while playing; resumes a pause at its time; else sets
-    // the current item up (the start frame still applies); then clears
-    // the limits.
-    {"StartWhilePlaying", "playing", "",
-     "play=1 pause=0 input=1 item=1/3 limits=25,50,75,7 slot0=a.avi", ""},
-    {"StartAfterPause", "paused", "", "play=1 pause=0 input=1 item=1/3 limits=0,0,0,0 slot0=a.avi",
-     "Seek(1200000) SetState(Run)"},
-    {"StartAtTheEndFrame", "at end frame", "",
-     "play=1 pause=0 input=1 item=1/3 limits=0,0,0,0 slot0=a.avi",
-     "Release(stream) OpenFile(b.avi,0) GetDuration Seek(10000000) SetState(Run)"},
-    {"StartAfterStop", "stopped", "", "play=1 pause=0 input=1 item=0/0 limits=0,0,0,0 slot0=a.avi",
-     "Release(stream) OpenFile(a.avi,0) GetDuration Seek(10000000) SetState(Run)"},
-    {"StartAfterStopOfAPause", "paused, stopped", "",
-     "play=1 pause=0 input=1 item=0/0 limits=0,0,0,0 slot0=a.avi", "Seek(0) SetState(Run)"},
-    {"StartWithoutInput", "no input", "",
-     "play=0 pause=0 input=0 item=2/3 limits=0,0,0,0 slot0=", ""},
-    // Pause: once, keeping the stream's time.
-    {"PauseWhilePlaying", "playing", "",
-     "play=0 pause=1 input=1 item=1/3 limits=25,50,75,7 slot0=a.avi", "GetTime SetState(Stop)"},
-    {"PauseWhilePaused", "paused", "",
-     "play=0 pause=1 input=1 item=1/3 limits=25,50,75,7 slot0=a.avi", ""},
-    {"PauseWithoutInput", "no input", "",
-     "play=0 pause=0 input=0 item=2/3 limits=25,50,75,7 slot0=", ""},
-    // Stop: silences, rewinds, back to the first entry of no list; a
-    // pause stays.
-    {"StopWhilePlaying", "playing", "",
-     "play=0 pause=0 input=1 item=0/0 limits=0,0,0,0 slot0=a.avi",
-     "sndPlaySound(null,0) Seek(0) SetState(Stop)"},
-    {"StopWhilePaused", "paused", "", "play=0 pause=1 input=1 item=0/0 limits=0,0,0,0 slot0=a.avi",
-     "sndPlaySound(null,0) Seek(0) SetState(Stop)"},
-    {"StopWithoutInput", "no input", "",
-     "play=0 pause=0 input=0 item=2/3 limits=0,0,0,0 slot0=", "sndPlaySound(null,0)"},
-    // Stream: stops for the dialog, seeks to the position it leaves (0
-    // starts the item again), runs, clears the limits.
-    {"StreamWhilePlaying", "playing", "",
-     "play=1 pause=0 input=1 item=1/3 limits=0,0,0,0 slot0=a.avi",
-     "GetTime SetState(Stop) DialogBox(SET_DLG,0x100) Seek(1200000) SetState(Run)"},
-    {"StreamWhilePausedAtZero", "paused", "",
-     "play=1 pause=0 input=1 item=1/3 limits=0,0,0,0 slot0=a.avi",
-     "DialogBox(SET_DLG,0x100) Release(stream) OpenFile(b.avi,0) GetDuration Seek(10000000) "
-     "SetState(Run)"},
-    {"StreamWithoutInput", "no input", "",
-     "play=0 pause=0 input=0 item=2/3 limits=25,50,75,7 slot0=", ""},
-    // About: suspends for the dialog and resumes any pause; without input
-    // it blacks the area.
-    {"AboutWhilePlaying", "playing", "",
-     "play=1 pause=0 input=1 item=1/3 limits=25,50,75,7 slot0=a.avi",
-     "GetTime SetState(Stop) DialogBox(ABOUT_DLG,0x100) Seek(1200000) SetState(Run)"},
-    {"AboutWhilePaused", "paused", "",
-     "play=1 pause=0 input=1 item=1/3 limits=25,50,75,7 slot0=a.avi",
-     "DialogBox(ABOUT_DLG,0x100) Seek(1200000) SetState(Run)"},
-    {"AboutAfterStop", "stopped", "",
-     "play=1 pause=0 input=1 item=0/0 limits=25,50,75,7 slot0=a.avi",
-     "GetTime SetState(Stop) DialogBox(ABOUT_DLG,0x100) Seek(0) SetState(Run)"},
-    {"AboutWhilePausedBehindASound", "paused, sound", "",
-     "play=1 pause=0 input=0 item=0/0 limits=25,50,75,7 slot0=Song.WAV",
-     "DialogBox(ABOUT_DLG,0x100) Seek(1200000) SetState(Run)"},
-    {"AboutWithoutInput", "no input", "",
-     "play=0 pause=0 input=0 item=2/3 limits=25,50,75,7 slot0=",
-     "DialogBox(ABOUT_DLG,0x100) BltFill"},
-    // A hand-over rejected while a dialog is open ends the run: the
-    // command does nothing more once the dialog has closed.
-    {"AboutWhileAHandOverIsRejected", "playing, rejected", "",
-     "play=0 pause=1 input=1 item=1/3 limits=25,50,75,7 slot0=a.avi",
-     "GetTime SetState(Stop) DialogBox(ABOUT_DLG,0x100)"},
-    {"StreamWhileAHandOverIsRejected", "playing, rejected", "",
-     "play=0 pause=1 input=1 item=1/3 limits=25,50,75,7 slot0=a.avi",
-     "GetTime SetState(Stop) DialogBox(SET_DLG,0x100)"}};
-
-INSTANTIATE_TEST_SUITE_P(Command, CommandTableTest, ::testing::ValuesIn(kCommandRows),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 using CommandTest = UiTest;
 
-TEST_F(CommandTest, OpenAsksForAMediaFileInABufferOfItsOwn) {
-    char buffer[260];
-    copyText(buffer, "left over");
+// The command => how the player stands => the file Open's dialog answers
+// ("" cancels) => playState() and the first slot afterwards => playCalls().
+// Unless "no input", item 2 of a list of three plays at 1.2 s, then "paused",
+// "stopped" or "sound" (a WAV opened) follow in turn, or "at end frame"
+// stops it by its limit; the frame limits are then 25, 50, 75 and 7.
+TEST_F(CommandTest, DoesWhatTheCommandTableSays) {
+    const char* rows[] = {
+        // Open: the chosen video is the only item and runs from its start; the
+        // frame limits are neither applied nor cleared. A sound plays on its
+        // own. A cancel stops, blacks the area and keeps the first slot.
+        "Open => playing => d.avi => 101 0/0 25,50,75,7 d.avi => SetState(Stop) Seek(0) "
+        "Release(stream) GetOpenFileName(empty,260) OpenFile(d.avi,0) GetDuration() SetState(Run)",
+        "Open => paused => d.avi => 101 0/0 25,50,75,7 d.avi => GetOpenFileName(empty,260) "
+        "Release(stream) OpenFile(d.avi,0) GetDuration() SetState(Run)",
+        "Open => playing => Song.WAV => 000 0/0 0,0,0,0 Song.WAV => SetState(Stop) Seek(0) "
+        "Release(stream) GetOpenFileName(empty,260) sndPlaySound(Song.WAV,1) BltFill",
+        "Open => paused => Song.WAV => 010 0/0 0,0,0,0 Song.WAV => GetOpenFileName(empty,260) "
+        "sndPlaySound(Song.WAV,1) BltFill",
+        "Open => playing =>  => 001 1/3 25,50,75,7 a.avi => SetState(Stop) Seek(0) Release(stream) "
+        "GetOpenFileName(empty,260) BltFill",
+        "Open => paused =>  => 011 1/3 25,50,75,7 a.avi => GetOpenFileName(empty,260) BltFill",
+        // Start: nothing while playing; resumes a pause at its time; else sets
+        // the current item up (the start frame still applies); then clears
+        // the limits.
+        "Start => playing =>  => 101 1/3 25,50,75,7 a.avi => ",
+        "Start => paused =>  => 101 1/3 0,0,0,0 a.avi => Seek(1200000) SetState(Run)",
+        "Start => at end frame =>  => 101 1/3 0,0,0,0 a.avi => Release(stream) OpenFile(b.avi,0) "
+        "GetDuration() Seek(10000000) SetState(Run)",
+        "Start => stopped =>  => 101 0/0 0,0,0,0 a.avi => Release(stream) OpenFile(a.avi,0) "
+        "GetDuration() Seek(10000000) SetState(Run)",
+        "Start => paused, stopped =>  => 101 0/0 0,0,0,0 a.avi => Seek(0) SetState(Run)",
+        "Start => no input =>  => 000 2/3 0,0,0,0  => ",
+        // Pause: once, keeping the stream's time.
+        "Pause => playing =>  => 011 1/3 25,50,75,7 a.avi => GetTime() SetState(Stop)",
+        "Pause => paused =>  => 011 1/3 25,50,75,7 a.avi => ",
+        "Pause => no input =>  => 000 2/3 25,50,75,7  => ",
+        // Stop: silences, rewinds, back to the first entry of no list; a
+        // pause stays.
+        "Stop => playing =>  => 001 0/0 0,0,0,0 a.avi => sndPlaySound(null,0) Seek(0) "
+        "SetState(Stop)",
+        "Stop => paused =>  => 011 0/0 0,0,0,0 a.avi => sndPlaySound(null,0) Seek(0) "
+        "SetState(Stop)",
+        "Stop => no input =>  => 000 2/3 0,0,0,0  => sndPlaySound(null,0)",
+        // Stream: stops for the dialog, seeks to the position it leaves (0
+        // starts the item again), runs, clears the limits.
+        "Stream => playing =>  => 101 1/3 0,0,0,0 a.avi => GetTime() SetState(Stop) "
+        "DialogBox(SET_DLG,0x100) Seek(1200000) SetState(Run)",
+        "Stream => paused =>  => 101 1/3 0,0,0,0 a.avi => DialogBox(SET_DLG,0x100) Release(stream) "
+        "OpenFile(b.avi,0) GetDuration() Seek(10000000) SetState(Run)",
+        "Stream => no input =>  => 000 2/3 25,50,75,7  => ",
+        // About: suspends for the dialog and resumes any pause; without input
+        // it blacks the area.
+        "About => playing =>  => 101 1/3 25,50,75,7 a.avi => GetTime() SetState(Stop) "
+        "DialogBox(ABOUT_DLG,0x100) Seek(1200000) SetState(Run)",
+        "About => paused =>  => 101 1/3 25,50,75,7 a.avi => DialogBox(ABOUT_DLG,0x100) "
+        "Seek(1200000) SetState(Run)",
+        "About => stopped =>  => 101 0/0 25,50,75,7 a.avi => GetTime() SetState(Stop) "
+        "DialogBox(ABOUT_DLG,0x100) Seek(0) SetState(Run)",
+        "About => paused, sound =>  => 100 0/0 25,50,75,7 Song.WAV => DialogBox(ABOUT_DLG,0x100) "
+        "Seek(1200000) SetState(Run)",
+        "About => no input =>  => 000 2/3 25,50,75,7  => DialogBox(ABOUT_DLG,0x100) BltFill",
+        // A hand-over rejected while a dialog is open ends the run: the
+        // command does nothing more once the dialog has closed.
+        "About => playing, rejected =>  => 011 1/3 25,50,75,7 a.avi => GetTime() SetState(Stop) "
+        "DialogBox(ABOUT_DLG,0x100)",
+        "Stream => playing, rejected =>  => 011 1/3 25,50,75,7 a.avi => GetTime() SetState(Stop) "
+        "DialogBox(SET_DLG,0x100)",
+    };
+    for (const std::string row : rows) {
+        SCOPED_TRACE(row);
+        Lines c = split(row);
+        const std::string& before = c[1];
+        reset();
+        startPlayer();
+        if (before == "no input") {
+            state.currentItem = 2, state.itemCount = 3;
+        } else {
+            playList({clip("a.avi"), clip("b.avi"), clip("c.avi")}, 1);
+            state.multiMediaStream->seek(1200000);
+        }
+        if (before.find("paused") == 0) command(IDM_PAUSE);
+        if (before.find("stopped") != std::string::npos) command(IDM_STOP);
+        if (before.find("sound") != std::string::npos) {
+            fake.chosenFile = file("Song.WAV");
+            command(IDM_OPEN);
+        }
+        setLimits(25, 50, 75, 7);
+        if (before == "at end frame") {
+            setLimits(25, 5, 75, 6);
+            ASSERT_EQ(pumpFrame(), kOk);  // the limit stops the stream
+        }
+        // A second start names a missing file while the dialog is open.
+        std::string missing = path("gone.avi");
+        CopyData gone{0, static_cast<U32>(missing.size() + 1), missing.c_str()};
+        bool rejected = before.find("rejected") != std::string::npos;
+        if (rejected)
+            fake.dialogScript = [&](FakeDialogView& view) {
+                send(kWmCopyData, 0, reinterpret_cast<LParam>(&gone));
+                view.command(IDOK);
+            };
+        fake.chosenFile = c[2] == "d.avi" ? clip("d.avi") : c[2].empty() ? "" : file(c[2]);
+        fake.log.clear();
+        const std::string words = " Open Start Pause Stop Stream About";
+        const int ids[] = {IDM_OPEN, IDM_START, IDM_PAUSE, IDM_STOP, IDM_STREAM, IDM_ABOUT};
+        command(ids[std::count(words.begin(), words.begin() + words.find(" " + c[0]), ' ')]);
+        EXPECT_EQ(playState() + " " + relative(state.playlist[0]), c[3]);
+        EXPECT_EQ(playCalls(), c[4]);
+        EXPECT_EQ(fake.count("PostQuitMessage(1)"), rejected);
+    }
+}
+
+TEST_F(CommandTest, OpenAsksForAMediaFileInABufferOfItsOwnAndAFailedItemEndsThePlayer) {
+    char buffer[260] = "left over";
     EXPECT_EQ(chooseMediaFile(buffer), 0);
-    EXPECT_EQ(fake.log, Lines{"GetOpenFileName(empty,260)"});
-    EXPECT_EQ(fake.lastOpenFile.owner, mainWindow);
-    EXPECT_EQ(fake.lastOpenFilter,
-              "Media files (*.avi;*.mpg;*.dat;*.wav)|*.avi;*.mpg;*.dat;*.wav|All Files (*.*)|*.*|");
-    EXPECT_EQ(fake.lastOpenFile.filterIndex, 1u);
-    EXPECT_EQ(fake.lastOpenFile.flags,
-              kOfnPathMustExist | kOfnFileMustExist | kOfnHideReadOnly | kOfnNoChangeDir);
-    EXPECT_EQ(fake.lastOpenFile.file, buffer);
+    EXPECT_EQ(logText(), "GetOpenFileName(empty,260)");
+    EXPECT_EQ(fake.openFile,
+              "0x100 Media files (*.avi;*.mpg;*.dat;*.wav)|*.avi;*.mpg;*.dat;*.wav|"
+              "All Files (*.*)|*.*| 1 0x180C");
     fake.chosenFile = clip("x.avi");
     EXPECT_NE(chooseMediaFile(buffer), 0);
     EXPECT_EQ(buffer, fake.chosenFile);
-}
-
-TEST_F(CommandTest, AnItemThatCannotBeSetUpEndsThePlayer) {
-    MediaInfo broken;
-    broken.opens = false;
-    playList({clip("a.avi"), clip("bad.avi", broken)});
-    fake.chosenFile = path("bad.avi");
-    command(IDM_OPEN);
-    EXPECT_GE(fake.indexOf("MessageBox(0x0,Codec is not available ...,Codec problem,0x30)"), 0);
-    expectRunEnded(0x12345678, 1);
-
-    state = PlayerState{};
-    startPlayer();
-    playList({clip("a.avi"), path("bad.avi")});
-    command(IDM_STOP);
-    state.currentItem = 1;
-    setLimits(5, 50, 75, 7);
-    command(IDM_START);
-    EXPECT_EQ(fake.count("PostQuitMessage(1)"), 1);
-    EXPECT_EQ(limits(), "5,50,75,7");  // kept: the start failed
-}
-
-TEST_F(CommandTest, AfterACancelledOpenThereIsNoStreamUntilTheItemStartsAgain) {
-    playList({clip("a.avi"), clip("b.avi")}, 1);
-    command(IDM_OPEN);  // cancelled
-    fake.clearLog();
-    command(IDM_PAUSE);  // nothing to hold
-    send(kWmActivate, 1);
-    EXPECT_EQ(playState(), "play=0 pause=0 input=1 item=1/2 limits=0,0,0,0");
-    fake.dialogScript = [](FakeDialogView& view) {
-        view.scroll(IDC_POSITION_BAR, kSbLineRight);
-        view.command(IDOK);
-    };
-    command(IDM_STREAM);  // nothing to seek in: the item starts again
-    EXPECT_EQ(playCalls(), (Lines{"DialogBox(SET_DLG,0x100)", "OpenFile(b.avi,0)", "GetDuration",
-                                  "SetState(Run)"}));
-    EXPECT_EQ(state.playing, 1);
+    for (int start : {0, 1}) {  // opened, or started after a stop
+        reset();
+        startPlayer();
+        playList({clip("a.avi"), clip("bad.avi", {75, 320, 240, false})});
+        fake.chosenFile = path("bad.avi");
+        if (start) command(IDM_STOP), state.currentItem = 1, setLimits(5, 50, 75, 7);
+        command(start ? IDM_START : IDM_OPEN);
+        EXPECT_EQ(fake.count("MessageBox(null,Codec is not available ...,Codec problem,0x30)"), 1);
+        EXPECT_EQ(limits(), start ? "5,50,75,7" : "0,0,0,0");  // kept: the start failed
+        expectRunEnded(0x12345678, 1);
+    }
 }
 
 TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
@@ -227,62 +149,71 @@ TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
     fake.dialogScript = [&](FakeDialogView& view) {
         view.scroll(IDC_POSITION_BAR, kSbThumbTrack, 2500);
         view.scroll(IDC_POSITION_BAR, kSbThumbPosition, 2500);
-        EXPECT_EQ(playState(), "play=0 pause=1 input=1 item=0/3 limits=0,0,0,0");
+        EXPECT_EQ(playState(), "011 0/3 0,0,0,0");
         view.command(IDOK);
     };
     command(IDM_STREAM);
     EXPECT_EQ(state.streamTime, 7500000);
-    EXPECT_EQ(fake.calls("Seek").back(), "Seek(7500000)");
-
-    // Paused later on, the dialog shows the position kept, not the time.
-    streamAt(15000000);
+    EXPECT_EQ(fake.log.end()[-2], "Seek(7500000)");
+    // Paused later on, the dialog shows the position kept, not the time;
+    // item 2 is picked.
+    state.multiMediaStream->seek(15000000);
     command(IDM_PAUSE);
     fake.dialogScript = [](FakeDialogView& view) {
         EXPECT_EQ(view.scrollPos[IDC_POSITION_BAR], 2500);
-        view.command(IDC_ITEM_NEXT);  // and item 2 is picked
+        view.command(IDC_ITEM_NEXT);
         view.command(IDOK);
     };
-    fake.clearLog();
+    fake.log.clear();
     command(IDM_STREAM);
-    EXPECT_EQ(playCalls(), (Lines{"DialogBox(SET_DLG,0x100)", "Release(stream)",
-                                  "OpenFile(b.avi,0)", "GetDuration", "SetState(Run)"}));
-    EXPECT_EQ(state.currentItem, 1);
-    EXPECT_EQ(state.selectedItem, 0);
-
-    // Item number 0 names no item: nothing changes but the position.
-    streamAt(12000000);
-    fake.dialogScript = [](FakeDialogView& view) {
-        state.selectedItem = 0;
-        view.command(IDOK);
-    };
+    EXPECT_EQ(
+        playCalls(),
+        "DialogBox(SET_DLG,0x100) Release(stream) OpenFile(b.avi,0) GetDuration() SetState(Run)");
+    EXPECT_EQ(state.currentItem * 10 + state.selectedItem, 10);
+    // Item number 0 names no item: nothing changes but the position. A
+    // stream of no duration: the position is the saturated value's low half.
+    // After an Open the empty list still shows item one.
+    const std::string seekTo = "GetTime() SetState(Stop) DialogBox(SET_DLG,0x100) Seek(";
+    state.multiMediaStream->seek(12000000);
+    fake.dialogScript = [](FakeDialogView& view) { state.selectedItem = 0, view.command(IDOK); };
+    fake.log.clear();
     command(IDM_STREAM);
-    EXPECT_EQ(playCalls(), (Lines{"GetTime", "SetState(Stop)", "DialogBox(SET_DLG,0x100)",
-                                  "Seek(12000000)", "SetState(Run)"}));
+    EXPECT_EQ(playCalls(), seekTo + "12000000) SetState(Run)");
     EXPECT_EQ(state.currentItem, 1);
-
-    // A stream of no duration: the position is the saturated value's low half.
     state.streamDuration = 0;
     fake.dialogScript = nullptr;
-    fake.clearLog();
+    fake.log.clear();
     command(IDM_STREAM);
     EXPECT_EQ(state.trackPos, -1);
-    EXPECT_EQ(playCalls(), (Lines{"GetTime", "SetState(Stop)", "DialogBox(SET_DLG,0x100)",
-                                  "Seek(0)", "SetState(Run)"}));
-}
-
-TEST_F(CommandTest, AfterAnOpenTheEmptyListStillShowsItemOne) {
-    playList({clip("a.avi")});
+    EXPECT_EQ(playCalls(), seekTo + "0) SetState(Run)");
     fake.chosenFile = clip("d.avi");
     command(IDM_OPEN);
-    streamAt(12000000);
+    state.multiMediaStream->seek(12000000);
     fake.dialogScript = [](FakeDialogView& view) {
         view.command(IDC_ITEM_PREV);
         EXPECT_EQ(view.texts[IDC_ITEM_NUMBER], " 1");
         view.command(IDOK);
     };
+    fake.log.clear();
     command(IDM_STREAM);
-    EXPECT_EQ(playCalls(), (Lines{"GetTime", "SetState(Stop)", "DialogBox(SET_DLG,0x100)",
-                                  "Seek(12000000)", "SetState(Run)"}));
+    EXPECT_EQ(playCalls(), seekTo + "12000000) SetState(Run)");
+    // After a cancelled Open there is no stream to hold or seek in: the
+    // item starts again, its bar at 0 whatever the old stream's length.
+    fake.chosenFile = "";
+    command(IDM_OPEN);
+    state.streamDuration = 1;
+    command(IDM_PAUSE);
+    send(kWmActivate, 1);
+    EXPECT_EQ(playState(), "001 0/0 0,0,0,0");
+    fake.log.clear();
+    fake.dialogScript = [](FakeDialogView& view) {
+        view.scroll(IDC_POSITION_BAR, kSbLineRight);
+        view.command(IDOK);
+    };
+    command(IDM_STREAM);
+    EXPECT_EQ(logOf({"SetScrollPos(40017"}), "SetScrollPos(40017,10,1)");
+    EXPECT_EQ(playCalls(),
+              "DialogBox(SET_DLG,0x100) OpenFile(d.avi,0) GetDuration() SetState(Run)");
 }
 
 TEST_F(CommandTest, SaveWritesTheConfigurationAndPlaysOn) {
@@ -291,43 +222,33 @@ TEST_F(CommandTest, SaveWritesTheConfigurationAndPlaysOn) {
     state.soundOn = 0;
     fake.windowRect = {-5, 30, 495, 430};  // the left edge off screen keeps 200
     command(IDM_SAVE);
-    EXPECT_EQ(readFile(configPath()), goldenConfig({{"DiscTitle", "Summer  Tour"},
-                                                    {"SoundOn", "no"},
-                                                    {"YCoord", "30"},
-                                                    {"Width", "500"},
-                                                    {"Height", "400"}}));
-    EXPECT_EQ(playCalls(), Lines{});
-    EXPECT_EQ(state.playing, 1);
+    EXPECT_EQ(readFile(configPath()), goldenConfig({"DiscTitle Summer  Tour", "SoundOn no",
+                                                    "YCoord 30", "Width 500", "Height 400"}));
+    EXPECT_EQ(playCalls() + playState(), "101 0/1 0,0,0,0");
 }
 
 TEST_F(CommandTest, SiteOpensTheAuthorsPageUnlessOfflineOrNone) {
     const std::string longest(256, 's');  // "http://" and 256 characters fill the buffer
-    const struct {
-        std::string site;
-        bool offline;
-        std::int64_t parent;  // the main window's owner, if any
-        std::string url;      // "" when nothing is opened
-    } cases[] = {
-        {kMakerSite, false, 0, "0x100,open,http://ostrel.org/products.html"},
-        {kMakerSite, false, 0x300, "0x300,open,http://ostrel.org/products.html"},
+    // The site, offline, the main window's owner => the page opened, if any.
+    const std::tuple<std::string, bool, I64, std::string> cases[] = {
+        {kMakerSite, false, 0, "0x100,http://ostrel.org/products.html"},
+        {kMakerSite, false, 0x300, "0x300,http://ostrel.org/products.html"},
         {kMakerSite, true, 0, ""},
         {"none", false, 0, ""},
-        {"None", false, 0, "0x100,open,http://None"},
-        {"http://example.net/x", false, 0, "0x100,open,http://http://example.net/x"},
-        {longest, false, 0, "0x100,open,http://" + longest},
-        {longest + "t", false, 0, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.site);
-        copyText(state.authorSite, c.site.c_str());
+        {"None", false, 0, "0x100,http://None"},
+        {"http://x.net", false, 0, "0x100,http://http://x.net"},
+        {longest, false, 0, "0x100,http://" + longest},
+        {longest + "t", false, 0, ""}};
+    for (const auto& [site, offline, parent, url] : cases) {
+        SCOPED_TRACE(site);
+        copyText(state.authorSite, site.c_str());
         copyText(state.urlBuffer, "");
-        fake.offline = c.offline;
-        fake.script("GetParent", {c.parent});
-        fake.clearLog();
+        fake.offline = offline;
+        fake.script("GetParent", {parent});
+        fake.log.clear();
         command(IDM_SITE);
-        EXPECT_EQ(fake.calls("ShellExecute"),
-                  c.url.empty() ? Lines{} : Lines{"ShellExecute(" + c.url + ")"});
-        EXPECT_EQ(state.urlBuffer, c.url.empty() ? "" : c.url.substr(11));
+        EXPECT_EQ(logOf({"ShellExecute"}), url.empty() ? "" : "ShellExecute(" + url + ")");
+        EXPECT_EQ(state.urlBuffer, url.substr(url.empty() ? 0 : 6));
     }
 }
 

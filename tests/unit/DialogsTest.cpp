@@ -7,206 +7,147 @@ namespace {
 
 class DialogTest : public UiTest {
 public:
-    FakeDialogView settings{fake.log, "SET_DLG"}, about{fake.log, "ABOUT_DLG"};
-    void SetUp() override {
-        UiTest::SetUp();
-        settings.proc = settingsDialogProc;
-        about.proc = aboutDialogProc;
-    }
-    // Opens the settings dialog and starts the log afresh.
-    void openSettings() {
-        EXPECT_TRUE(settings.send(kWmInitDialog));
-        fake.clearLog();
+    FakeDialogView settings{fake, settingsDialogProc}, about{fake, aboutDialogProc};
+    void open(FakeDialogView& view) {
+        EXPECT_TRUE(view.send(kWmInitDialog));
+        fake.log.clear();
     }
 };
 
-TEST_F(DialogTest, SettingsOpenWithRangesBarsItemNumberAndCentred) {
-    state.trackPos = 4000;
-    state.volumePos = 7500;
-    state.currentItem = 2;
-    EXPECT_TRUE(settings.send(kWmInitDialog));
-    EXPECT_EQ(
-        fake.log,
-        (Lines{"SetScrollRange(40017,0,10000,no redraw)", "SetScrollRange(40018,0,10000,no redraw)",
-               "SetScrollPos(40017,4000,redraw)", "SetScrollPos(40018,7500,redraw)",
-               "SetDlgItemText(40008,\" 3\")", "FindWindow( ostrelwin| ostrel v2.03)",
-               "GetWindowRect", "MoveDialog(281,265)"}));
+TEST_F(DialogTest, BothOpenCentredOnTheMainWindowTruncatingTowardZero) {
+    state.trackPos = 4000, state.volumePos = 7500, state.currentItem = 2;
+    EXPECT_TRUE(settings.send(kWmInitDialog) && about.send(kWmInitDialog));
+    EXPECT_EQ(logText(),
+              "SetScrollRange(40017,0,10000,0) SetScrollRange(40018,0,10000,0) "
+              "SetScrollPos(40017,4000,1) SetScrollPos(40018,7500,1) "
+              "SetDlgItemText(40008, 3) FindWindow( ostrelwin, ostrel v2.03) "
+              "GetWindowRect() MoveDialog(281,265) MakeHyperlink(40013,http://ostrel.org) "
+              "SetDlgItemText(40012,2.03) FindWindow( ostrelwin, ostrel v2.03) "
+              "GetWindowRect() MoveDialog(281,306) PlaySound(#129,0x40005)");
     EXPECT_EQ(state.selectedItem, 3);
+    // Settings is centred as 300 x 255, about as 300 x 174: odd differences
+    // lose their half, negative ones round toward zero; without the window
+    // or its rectangle neither moves.
+    for (const char* row :
+         {"10 20 311 277 => MoveDialog(10,21) MoveDialog(10,61)",
+          "10 20 311 195 => MoveDialog(10,-20) MoveDialog(10,20)",
+          "10 20 309 120 => MoveDialog(10,-57) MoveDialog(10,-17)",
+          "0 0 299 100 => MoveDialog(0,-77) MoveDialog(0,-37)",
+          "-100 -50 401 336 => MoveDialog(0,15) MoveDialog(0,56)", "0 0 0 0 => "}) {
+        Rect& r = fake.windowRect;
+        std::sscanf(row, "%d %d %d %d", &r.left, &r.top, &r.right, &r.bottom);
+        fake.log.clear();
+        fake.windowFound = r.right;
+        settings.send(kWmInitDialog);
+        if (!r.right) fake.windowFound = true, fake.script("GetWindowRect", {0});
+        about.send(kWmInitDialog);
+        EXPECT_EQ(logOf({"MoveDialog"}), split(row)[1]);
+    }
     // A bar at 0 needs no call; each opening shows the current item again.
     state.trackPos = state.volumePos = state.currentItem = 0;
     state.itemCount = 3;
     settings.command(IDC_ITEM_NEXT);
-    fake.clearLog();
+    fake.log.clear();
     settings.send(kWmInitDialog);
     EXPECT_EQ(fake.count("SetScrollPos"), 0);
     EXPECT_EQ(settings.texts[IDC_ITEM_NUMBER], " 1");
 }
 
-TEST_F(DialogTest, AboutOpensWithLinkVersionCentringAndTheIntroSound) {
-    EXPECT_TRUE(about.send(kWmInitDialog));
-    EXPECT_EQ(fake.log,
-              (Lines{"MakeHyperlink(40013,http://ostrel.org)", "SetDlgItemText(40012,\"2.03\")",
-                     "FindWindow( ostrelwin| ostrel v2.03)", "GetWindowRect", "MoveDialog(281,306)",
-                     "PlaySound(#129,0x40005)"}));
-    // A failing intro is let go, and closing does not cut it.
+TEST_F(DialogTest, AboutPlaysTheIntroOnlyWhenSoundIsOnAndAFailingOneIsLetGo) {
     fake.script("PlaySound", {0});
     about.send(kWmInitDialog);
-    EXPECT_TRUE(about.command(IDOK));
+    EXPECT_TRUE(about.command(IDOK));  // and closing does not cut it
     EXPECT_EQ(fake.count("sndPlaySound"), 0);
     state.soundOn = 0;
-    fake.clearLog();
-    about.send(kWmInitDialog);
+    open(about);
     EXPECT_EQ(fake.count("PlaySound"), 0);
     // The command opens it owned by the window addressed.
-    mainWindowProc(FakePlatform::window(0x999), kWmCommand, IDM_ABOUT, 0);
-    EXPECT_GE(fake.indexOf("DialogBox(ABOUT_DLG,0x999)"), 0);
-    EXPECT_EQ(fake.dialogs.at(0)->links[IDC_LINK], "http://ostrel.org");
+    mainWindowProc(window(0x999), kWmCommand, IDM_ABOUT, 0);
+    EXPECT_EQ(fake.count("DialogBox(ABOUT_DLG,0x999)"), 1);
 }
 
-TEST_F(DialogTest, BothDialogsCentreOnTheMainWindowTruncatingTowardZero) {
-    // Settings is centred as 300 x 255, about as 300 x 174.
-    const struct {
-        Rect window;
-        Point settings, about;
-    } cases[] = {
-        {{200, 200, 662, 586}, {281, 265}, {281, 306}},  // the default window
-        // Odd differences lose their half: 301 - 300, 257 - 255, 175 - 174.
-        {{10, 20, 311, 277}, {10, 21}, {10, 61}},
-        {{10, 20, 311, 195}, {10, -20}, {10, 20}},
-        // Smaller than the dialog: -1 / 2 is 0, -155 / 2 is -77, -74 / 2 is -37.
-        {{10, 20, 309, 120}, {10, -57}, {10, -17}},
-        {{0, 0, 299, 100}, {0, -77}, {0, -37}},
-        {{-100, -50, 401, 336}, {0, 15}, {0, 56}},  // partly off the screen
-    };
-    for (const auto& c : cases) {
-        fake.windowRect = c.window;
-        settings.send(kWmInitDialog);
-        about.send(kWmInitDialog);
-        EXPECT_EQ(settings.position, c.settings);
-        EXPECT_EQ(about.position, c.about);
-    }
-    // Without the window, or its rectangle, the dialog stays put.
-    FakeDialogView lost(fake.log, "SET_DLG"), unread(fake.log, "ABOUT_DLG");
-    lost.proc = settingsDialogProc;
-    unread.proc = aboutDialogProc;
-    fake.windowFound = false;
-    lost.send(kWmInitDialog);
-    fake.windowFound = true;
-    fake.script("GetWindowRect", {0});
-    unread.send(kWmInitDialog);
-    EXPECT_FALSE(lost.moved || unread.moved);
-}
-
-TEST_F(DialogTest, TheItemNumberWrapsBothWaysAndNeverShowsZero) {
-    const struct {
-        int items, current;
-        const char* presses;  // '<' previous, '>' next
-        const char* shown;
-        int selected;
-    } cases[] = {
-        {3, 0, "<>><", " 3 1 2 1", 1}, {1, 0, "<>", " 1 1", 1}, {0, 0, "<>", " 1 1", 1},
-        {98, 96, ">>", " 98 1", 1},    {3, 1, "<<", " 1 3", 3},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.presses);
-        state.itemCount = c.items;
-        state.currentItem = c.current;
-        openSettings();
+TEST_F(DialogTest, TheItemNumberWrapsBothWaysAndNeverShowsZeroAndOnlyOkCloses) {
+    // Items, current => presses ('<' previous, '>' next) => shown => selected.
+    for (const char* row :
+         {"3 0 => <>>< =>  3 1 2 1 => 1", "1 0 => <> =>  1 1 => 1", "0 0 => <> =>  1 1 => 1",
+          "98 96 => >> =>  98 1 => 1", "3 1 => << =>  1 3 => 3"}) {
+        SCOPED_TRACE(row);
+        Lines c = split(row);
+        std::sscanf(row, "%d %d", &state.itemCount, &state.currentItem);
+        open(settings);
         std::string shown;
-        for (const char* p = c.presses; *p; ++p) {
-            // The button's notification code rides in the high word.
-            EXPECT_FALSE(
-                settings.send(kWmCommand, (*p == '<' ? IDC_ITEM_PREV : IDC_ITEM_NEXT) | (5 << 16)));
+        for (char press : c[1]) {  // the button's notification code rides in the high word
+            EXPECT_FALSE(settings.send(kWmCommand,
+                                       (press == '<' ? IDC_ITEM_PREV : IDC_ITEM_NEXT) | (5 << 16)));
             shown += settings.texts[IDC_ITEM_NUMBER];
         }
-        EXPECT_EQ(shown, c.shown);
-        EXPECT_EQ(state.selectedItem, c.selected);
+        EXPECT_EQ(shown, c[2]);
+        EXPECT_EQ(std::to_string(state.selectedItem), c[3]);
     }
-    EXPECT_FALSE(settings.ended);
-}
-
-TEST_F(DialogTest, OnlyOkClosesEitherDialog) {
-    openSettings();
     about.send(kWmInitDialog);
-    for (int id : {2, 0, 3, 21, 40008, 40012, 40013, 40017, 40018}) {
-        EXPECT_FALSE(settings.command(id));
-        EXPECT_FALSE(about.command(id));
-    }
+    for (int id : {2, 0, 3, 21, 40008, 40012, 40013, 40017, 40018})
+        EXPECT_FALSE(settings.command(id) || about.command(id)) << id;
     EXPECT_FALSE(settings.send(kWmDrawItem) || about.send(kWmDrawItem) || about.send(0x000F));
-    EXPECT_FALSE(settings.ended || about.ended);
+    EXPECT_FALSE(settings.result || about.result);
     EXPECT_TRUE(settings.command(IDOK) && about.command(IDOK));
-    EXPECT_EQ(settings.result + about.result, 2);
+    EXPECT_EQ(*settings.result + *about.result, 2);
 }
 
 TEST_F(DialogTest, ScrollCodesStepTheBarsAndTheVolumeBarAppliesAtOnce) {
-    const struct {
-        int bar, from;
-        std::uint32_t code;
-        int to, level;  // level -1: the bar does not move
-    } cases[] = {
-        {IDC_VOLUME_BAR, 0, kSbLineLeft, 0, -1},
-        {IDC_VOLUME_BAR, 0, kSbLineRight, 10, 0},
-        {IDC_VOLUME_BAR, 5, kSbLineLeft, 0, 0},
-        {IDC_VOLUME_BAR, 5, kSbLineRight, 15, 0},
-        {IDC_VOLUME_BAR, 1250, kSbLineLeft, 1240, 0},
-        {IDC_VOLUME_BAR, 1240, kSbLineRight, 1250, 1},
-        {IDC_VOLUME_BAR, 9995, kSbLineRight, 10000, 8},
-        {IDC_VOLUME_BAR, 9995, kSbLineLeft, 9985, 7},
-        {IDC_VOLUME_BAR, 10000, kSbLineRight, 10000, -1},
-        {IDC_VOLUME_BAR, 10000, kSbLineLeft, 9990, 7},
-        {IDC_VOLUME_BAR, 5000, kSbPageLeft, 5000, -1},
-        {IDC_VOLUME_BAR, 5000, kSbPageRight, 5000, -1},
-        {IDC_VOLUME_BAR, 5000, 8 /* end of scroll */, 5000, -1},
-        {IDC_POSITION_BAR, 5, kSbLineLeft, 0, -1},
-        {IDC_POSITION_BAR, 0, kSbLineLeft, 0, -1},
-        {IDC_POSITION_BAR, 9995, kSbLineRight, 10000, -1},
-        {IDC_POSITION_BAR, 10000, kSbLineRight, 10000, -1},
-        {IDC_POSITION_BAR, 5000, kSbPageRight, 5000, -1},
-        {40099, 100, kSbLineRight, 110, -1},  // any other bar is the position
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(format("bar %d from %d code %u", c.bar, c.from, c.code));
-        bool volume = c.bar == IDC_VOLUME_BAR;
+    // Bar, from, scroll code => the bar's position after it => the volume
+    // level set at once, if any. Codes: 0 line left, 1 line right, 2 and 3
+    // page, 8 end of scroll; any bar but the volume's is the position.
+    for (const char* row :
+         {"40018 0 0 => 0 => ", "40018 0 1 => 10 => 0", "40018 5 0 => 0 => 0",
+          "40018 5 1 => 15 => 0", "40018 1250 0 => 1240 => 0", "40018 1240 1 => 1250 => 1",
+          "40018 9995 1 => 10000 => 8", "40018 9995 0 => 9985 => 7", "40018 10000 1 => 10000 => ",
+          "40018 10000 0 => 9990 => 7", "40018 5000 2 => 5000 => ", "40018 5000 3 => 5000 => ",
+          "40018 5000 8 => 5000 => ", "40017 5 0 => 0 => ", "40017 0 0 => 0 => ",
+          "40017 9995 1 => 10000 => ", "40017 10000 1 => 10000 => ", "40017 5000 3 => 5000 => ",
+          "40099 100 1 => 110 => "}) {
+        SCOPED_TRACE(row);
+        Lines c = split(row);
+        int bar, from, code;
+        std::sscanf(row, "%d %d %d", &bar, &from, &code);
+        bool volume = bar == IDC_VOLUME_BAR;
         state.trackPos = state.volumePos = 100;
-        (volume ? state.volumePos : state.trackPos) = c.from;
-        openSettings();
+        (volume ? state.volumePos : state.trackPos) = from;
+        open(settings);
         state.volumeLevel = -1;
-        EXPECT_FALSE(settings.scroll(c.bar, c.code));
-        EXPECT_EQ(volume ? state.volumePos : state.trackPos, c.to);
-        EXPECT_EQ(volume ? state.trackPos : state.volumePos, 100);
-        bool moves = c.from != c.to || c.level >= 0;
-        EXPECT_EQ(fake.calls("SetScrollPos"),
-                  moves ? Lines{format("SetScrollPos(%d,%d,redraw)", c.bar, c.to)} : Lines{});
-        EXPECT_EQ(state.volumeLevel, c.level);
-        EXPECT_EQ(fake.count("waveOutSetVolume"), c.level >= 0 ? 1 : 0);
+        EXPECT_FALSE(settings.scroll(bar, code));
+        EXPECT_EQ(format("%d %d", volume ? state.volumePos : state.trackPos,
+                         volume ? state.trackPos : state.volumePos),
+                  c[1] + " 100");
+        EXPECT_EQ(logOf({"SetScrollPos"}), from != std::stoi(c[1]) || !c[2].empty()
+                                               ? format("SetScrollPos(%d,%s,1)", bar, c[1].c_str())
+                                               : "");
+        EXPECT_EQ(state.volumeLevel, c[2].empty() ? -1 : std::stoi(c[2]));
+        EXPECT_EQ(fake.count("waveOutSetVolume"), !c[2].empty());
     }
 }
 
 TEST_F(DialogTest, DraggingMovesOnlyTheBarAndReleasingReadsItBack) {
     state.volumePos = 2500;
-    openSettings();
+    open(settings);
     settings.scroll(IDC_VOLUME_BAR, kSbThumbTrack, 6000);
     settings.scroll(IDC_VOLUME_BAR, kSbThumbTrack, 7503);
     settings.scroll(IDC_POSITION_BAR, kSbThumbTrack, 3333);
-    EXPECT_EQ(fake.log, (Lines{"SetScrollPos(40018,6000,redraw)", "SetScrollPos(40018,7503,redraw)",
-                               "SetScrollPos(40017,3333,redraw)"}));
+    EXPECT_EQ(logText(),
+              "SetScrollPos(40018,6000,1) SetScrollPos(40018,7503,1) SetScrollPos(40017,3333,1)");
     EXPECT_EQ(state.volumePos + state.trackPos, 2500);
     // The value comes from the bar, not from the release message.
-    fake.clearLog();
+    fake.log.clear();
     settings.scroll(IDC_VOLUME_BAR, kSbThumbPosition, 1);
     settings.scroll(IDC_POSITION_BAR, kSbThumbPosition, 1);
-    EXPECT_EQ(fake.log,
-              (Lines{"GetScrollPos(40018)", "waveOutOpen(1,2,44100,88200,2,8,0)",
-                     "waveOutSetVolume(0xBBBBBBBB)", "waveOutClose", "GetScrollPos(40017)"}));
-    EXPECT_EQ(state.volumeLevel, 6);
-    EXPECT_EQ(state.trackPos, 3333);
+    EXPECT_EQ(logText(), "GetScrollPos(40018) " + kWave +
+                             " waveOutSetVolume(0xBBBBBBBB) waveOutClose() GetScrollPos(40017)");
+    EXPECT_EQ(state.volumeLevel * 10000 + state.trackPos, 63333);
     for (int end : {10000, 1249}) {  // full volume, then silence
         settings.scroll(IDC_VOLUME_BAR, kSbThumbTrack, end);
         settings.scroll(IDC_VOLUME_BAR, kSbThumbPosition, end);
     }
-    EXPECT_EQ(fake.calls("waveOutSetVolume"),
-              (Lines{"waveOutSetVolume(0xBBBBBBBB)", "waveOutSetVolume(0xFFFFFFFF)",
-                     "waveOutSetVolume(0x0)"}));
+    EXPECT_EQ(logOf({"waveOutSetVolume"}),
+              "waveOutSetVolume(0xBBBBBBBB) waveOutSetVolume(0xFFFFFFFF) waveOutSetVolume(0x0)");
 }
 
 }  // namespace

@@ -6,24 +6,17 @@
 namespace ostrel::test {
 namespace {
 
-const std::string kBlit = "Blt(primary<-offscreen 204,250,658,580 src=0,0,320,240 flags=0x1000000)";
+const std::string kBlit = "Blt(primary,offscreen,204,250,658,580,0,0,320,240,0x1000000,no fx)";
 
-class FramePumpTest : public PlayerTest {
+class FramePumpTest : public UiTest {
 protected:
-    void SetUp() override { startPlayer(); }
-    // Items of `each` frames in slots 0..n-1 as the configuration gives
-    // them, item `index` running; the log empty.
-    Lines list(int n, int each, int index = 0) {
-        Lines paths;
-        for (int i = 0; i < n; ++i) {
-            paths.push_back(clip(format("item%d.avi", i), frames(each)));
-            copyText(state.playlist[i], paths.back().c_str());
-        }
-        state.itemCount = n;
-        state.currentItem = index;
+    // Items of `each` frames in slots 0..n-1, item `index` running; the log empty.
+    void list(int n, int each, int index = 0) {
+        for (int i = 0; i < n; ++i)
+            copyText(state.playlist[i], clip(format("item%d.avi", i), {each}).c_str());
+        state.itemCount = n, state.currentItem = index;
         EXPECT_EQ(setupCurrentItem(), 1);
-        fake.clearLog();
-        return relative(paths);
+        fake.log.clear();
     }
     // What the main loop does: pump while there is input and playback is on.
     void pumpWhilePlaying() {
@@ -35,103 +28,75 @@ protected:
 TEST_F(FramePumpTest, EachFrameIsScaledOntoTheVideoAreaTakenAfresh) {
     list(1, 75);
     EXPECT_EQ(pumpFrame(), kOk);
-    EXPECT_EQ(fake.log, (Lines{"Update(0)", "GetClientRect", "ClientToScreen", "ClientToScreen",
-                               kBlit, "SetCursor(null)"}));
-    EXPECT_EQ(state.frameCount, 1);
+    EXPECT_EQ(logText(), "Update(0) GetClientRect() ClientToScreen() ClientToScreen() " + kBlit +
+                             " SetCursor(null)");
     fake.clientOrigin = {10, 20};        // the window moved
     fake.clientRect = {0, 0, 800, 600};  // and grew
     pumpFrame();
-    EXPECT_EQ(fake.calls("Blt(").back(),
-              "Blt(primary<-offscreen 10,20,810,620 src=0,0,320,240 flags=0x1000000)");
+    EXPECT_EQ(fake.log.end()[-2],
+              "Blt(primary,offscreen,10,20,810,620,0,0,320,240,0x1000000,no fx)");
     EXPECT_EQ(state.destRect, (Rect{10, 20, 810, 620}));
+    EXPECT_EQ(state.frameCount, 2);
 }
 
-TEST_F(FramePumpTest, EndFrameFiveShowsSixFramesAndTheCountRunsOnAcrossItems) {
-    list(1, 75);
-    state.endFrame = 5;
-    pumpWhilePlaying();
-    // The limit is tested before the update; it stops the stream and no more.
-    EXPECT_EQ(fake.count("Blt("), 6);
-    EXPECT_EQ(fake.count("Update(") + fake.count("SetCursor"), 12);
-    EXPECT_EQ(fake.log.back(), "SetState(Stop)");
-    EXPECT_EQ(playState(), "play=0 pause=0 input=1 item=0/1 limits=0,5,0,6");
-    EXPECT_TRUE(state.streamSample);
-
-    // Three items of 40 frames and a limit of 100: the 101st frame is the
-    // 21st of the third item.
-    list(3, 40);
-    state.frameCount = 0;
-    state.endFrame = 100;
-    pumpWhilePlaying();
-    EXPECT_EQ(fake.count("Blt("), 101);
-    EXPECT_EQ(playState(), "play=0 pause=0 input=1 item=2/3 limits=0,100,0,101");
+TEST_F(FramePumpTest, TheEndFrameAndTheEndOfTheListStopTheStreamAndTheCountRunsOnAcrossItems) {
+    // Items, frames each, end frame, start frame, frame total => frames
+    // shown, updates, releases, the settings dialog's choice (3 before) =>
+    // the seeks => playState(). The limit is tested before the update and
+    // stops the stream and no more; 101 frames of 3 items of 40 end in the
+    // third; a list plays through and stops at its first entry; frame 2 of
+    // 5 is sought in each item; an item from the command line is a list of
+    // none. The stopped stream is kept until something replaces it.
+    for (const char* row : {"1 75 5 0 0 => 6 6 0 3 =>  => 001 0/1 0,5,0,6",
+                            "3 40 100 0 0 => 101 103 8 3 =>  => 001 2/3 0,100,0,101",
+                            "3 4 0 0 0 => 12 15 8 0 =>  => 001 0/3 0,0,0,12",
+                            "3 5 0 2 5 => 9 12 8 0 => Seek(800000) Seek(800000) => 001 0/3 2,0,5,9",
+                            "0 3 0 0 0 => 3 4 0 0 =>  => 001 0/0 0,0,0,3"}) {
+        SCOPED_TRACE(row);
+        int items, each, end, start, total;
+        std::sscanf(row, "%d %d %d %d %d", &items, &each, &end, &start, &total);
+        Lines c = split(row);
+        setLimits(start, end, total, 0);
+        list(std::max(items, 1), each);
+        state.itemCount = items, state.selectedItem = 3;
+        pumpWhilePlaying();
+        EXPECT_EQ(format("%d %d %d %d", fake.count("Blt("), fake.count("Update("),
+                         fake.count("Release("), state.selectedItem + state.trackPos),
+                  c[1]);
+        EXPECT_EQ(logOf({"Seek"}) + " " + playState(), c[2] + " " + c[3]);
+        EXPECT_EQ(joined(Lines(fake.log.end() - 2, fake.log.end())),
+                  end ? "SetCursor(null) SetState(Stop)" : "SetState(Stop) SetCursor(null)");
+        EXPECT_TRUE(state.multiMediaStream && state.streamSample);
+    }
 }
 
-TEST_F(FramePumpTest, AListPlaysThroughInOrderAndStopsAtItsFirstEntry) {
-    Lines paths = list(3, 4);
-    state.selectedItem = 3;
-    pumpWhilePlaying();
-    EXPECT_EQ(fake.count("Blt("), 12);
-    EXPECT_EQ(fake.count("Update("), 12 + 3);
-    EXPECT_EQ(relative(fake.calls("OpenFile")),
-              (Lines{"OpenFile(item1.avi,0)", "OpenFile(item2.avi,0)"}));
-    EXPECT_EQ(Lines(fake.log.end() - 3, fake.log.end()),
-              (Lines{"Update(0)", "SetState(Stop)", "SetCursor(null)"}));
-    EXPECT_EQ(playState(), "play=0 pause=0 input=1 item=0/3 limits=0,0,0,12");
-    EXPECT_EQ(state.selectedItem + state.trackPos, 0);
-    // The stopped stream is kept until something replaces it.
-    EXPECT_TRUE(state.multiMediaStream && state.streamSample);
-    EXPECT_EQ(fake.count("Release("), 2 * 4);
-
-    // An item from the command line is a list of none: it ends the same way.
-    list(1, 3);
-    state.itemCount = 0;
-    pumpWhilePlaying();
-    EXPECT_EQ(playState(), "play=0 pause=0 input=1 item=0/0 limits=0,0,0,15");
-    EXPECT_EQ(fake.count("Release("), 0);
+TEST_F(FramePumpTest, TheEndOfAnItemGoesOnOrWrapsOrStays) {
+    // Items, the one running => the next; a next one to go on with is set up
+    // after the one before is released; the choice made in the settings dialog
+    // is dropped once the list wraps, its position once the item changes.
+    for (const char* row : {"5 1 => 2", "5 4 => 0", "98 97 => 97"}) {
+        SCOPED_TRACE(row);
+        int items, index, next = std::stoi(split(row)[1]);
+        std::sscanf(row, "%d %d", &items, &index);
+        list(items, 2, index);
+        state.selectedItem = 12, state.trackPos = 3333;
+        fake.script("Update", {kEndOfStream});
+        EXPECT_EQ(pumpFrame(), kOk);
+        std::string item = format("item%d.avi", next);
+        EXPECT_EQ(playState(), format("%d01 %d/%d 0,0,0,0", next == index + 1, next, items));
+        EXPECT_EQ(
+            logOf({"Update", "SetState", "Release", "Exists", "OpenFile", "SetCursor"}),
+            next == index + 1
+                ? "Update(0) SetState(Stop) Release(stream) Release(sample) Release(ddStream) "
+                  "Release(videoStream) Exists(" +
+                      item + ") OpenFile(" + item + ",0) SetState(Run) SetCursor(null)"
+                : "Update(0) SetState(Stop) SetCursor(null)");
+        EXPECT_EQ(state.selectedItem * 10000 + state.trackPos,
+                  (next ? 120000 : 0) + (next == index ? 3333 : 0));
+    }
 }
 
-struct ItemEnd {
-    const char* name;
-    int items, index, next;
-    bool opensNext;
-};
-
-class ItemEndTest : public FramePumpTest, public ::testing::WithParamInterface<ItemEnd> {};
-
-TEST_P(ItemEndTest, TheEndOfAnItemGoesOnOrWrapsOrStays) {
-    const ItemEnd& c = GetParam();
-    Lines paths = list(c.items, 2, c.index);
-    state.selectedItem = 12;
-    state.trackPos = 3333;
-    fake.script("Update", {kEndOfStream});
-    EXPECT_EQ(pumpFrame(), kOk);
-    EXPECT_EQ(Lines(fake.log.begin(), fake.log.begin() + 2),
-              (Lines{"Update(0)", "SetState(Stop)"}));
-    EXPECT_EQ(fake.log.back(), "SetCursor(null)");
-    EXPECT_EQ(state.currentItem, c.next);
-    EXPECT_EQ(state.playing, c.opensNext);
-    EXPECT_EQ(state.haveInput, 1);
-    EXPECT_EQ(relative(fake.calls("OpenFile")),
-              c.opensNext ? Lines{"OpenFile(" + paths[c.next] + ",0)"} : Lines{});
-    if (c.opensNext)  // the item before is released, then the next is set up
-        EXPECT_EQ(relative(Lines(fake.log.begin() + 2, fake.log.begin() + 7)),
-                  (Lines{"Release(stream)", "Release(sample)", "Release(ddStream)",
-                         "Release(videoStream)", "Exists(" + paths[c.next] + ")"}));
-    else
-        EXPECT_EQ(fake.log.size(), 3u);
-    bool wrapped = c.next == 0;
-    EXPECT_EQ(state.selectedItem, wrapped ? 0 : 12);
-    EXPECT_EQ(state.trackPos, c.next == c.index ? 3333 : 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    ItemEnd, ItemEndTest,
-    ::testing::Values(ItemEnd{"MiddleOfFive", 5, 1, 2, true}, ItemEnd{"LastOfFive", 5, 4, 0, false},
-                      ItemEnd{"LastOfAFullList", kPlaylistSlots, 97, 97, false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(FramePumpTest, AnyUpdateAnswerButANewFrameEndsTheItem) {
+TEST_F(FramePumpTest, AnyUpdateAnswerButANewFrameEndsTheItemAndAMissingNextEndsTheRun) {
     for (Status answer : {kEndOfStream, Status{1}, kFail, static_cast<Status>(0x8004025Fu)}) {
         SCOPED_TRACE(answer);
         list(2, 50);
@@ -139,26 +104,14 @@ TEST_F(FramePumpTest, AnyUpdateAnswerButANewFrameEndsTheItem) {
         EXPECT_EQ(pumpFrame(), kOk);
         EXPECT_EQ(fake.count("Blt("), 0);
         EXPECT_EQ(fake.log[1], "SetState(Stop)");
-        EXPECT_EQ(playState(), "play=1 pause=0 input=1 item=1/2 limits=0,0,0,0");
+        EXPECT_EQ(playState(), "101 1/2 0,0,0,0");
     }
-}
-
-TEST_F(FramePumpTest, ANextItemThatCannotBeSetUpEndsTheRunButThePumpGoesOn) {
-    Lines paths = list(2, 3);
-    std::filesystem::remove(path(paths[1]));
+    list(2, 3);
+    fs::remove(path("item1.avi"));
     fake.script("Update", {kEndOfStream});
     EXPECT_EQ(pumpFrame(), kOk);
     EXPECT_EQ(state.failure, Failure::MissingItem);
     expectRunEnded(0x12345678, 1);
-}
-
-TEST_F(FramePumpTest, TheStartFrameAppliesToEveryItemSetUpWhileItIsGiven) {
-    state.startFrame = 2;
-    state.totalFrames = 5;
-    list(3, 5);  // 5 frames: 2000000 long, so frame 2 of 5 is at 800000
-    pumpWhilePlaying();
-    EXPECT_EQ(fake.calls("Seek"), (Lines{"Seek(800000)", "Seek(800000)"}));
-    EXPECT_EQ(fake.count("Blt("), 9);  // 3 frames of each item
 }
 
 TEST_F(FramePumpTest, APositiveBlitIsShownAndAFailingOneEndsTheRunWithoutTeardown) {
@@ -166,10 +119,9 @@ TEST_F(FramePumpTest, APositiveBlitIsShownAndAFailingOneEndsTheRunWithoutTeardow
     fake.script("Blt", {kEndOfStream, 1});
     EXPECT_EQ(pumpFrame(), kOk);
     EXPECT_EQ(pumpFrame(), kOk);
-    EXPECT_EQ(fake.count("SetCursor(null)"), 2);
-    EXPECT_EQ(state.frameCount, 2);
+    EXPECT_EQ(fake.count("SetCursor(null)") + state.frameCount, 4);
     for (Status error : {kSurfaceLost, kFail, static_cast<Status>(0x88760096u)}) {
-        fake.clearLog();
+        fake.log.clear();
         fake.script("Blt", {error});
         EXPECT_EQ(pumpFrame(), kFail);
         EXPECT_EQ(fake.log.back(), kBlit);
@@ -180,83 +132,62 @@ TEST_F(FramePumpTest, APositiveBlitIsShownAndAFailingOneEndsTheRunWithoutTeardow
     }
     // Without a stream the item ends instead of a missing object being used.
     releaseMediaStream();
-    fake.clearLog();
+    fake.log.clear();
     EXPECT_EQ(pumpFrame(), kOk);
-    EXPECT_EQ(fake.log, Lines{"SetCursor(null)"});
-    EXPECT_EQ(state.playing, 0);
+    EXPECT_EQ(logText() + playState(), "SetCursor(null)001 0/1 0,0,0,2");
 }
 
 // ---------------------------------------------------------------- volume
 
-const std::string kOpen = "waveOutOpen(1,2,44100,88200,2,8,0)";
+using VolumeTest = PlayerTest;
 
-struct Band {
-    std::uint32_t volume;
-    int level;
-};
-void PrintTo(const Band& band, std::ostream* out) {
-    *out << format("0x%08X", band.volume);
-}
-
-class VolumeBandTest : public PlayerTest, public ::testing::WithParamInterface<Band> {};
-
-TEST_P(VolumeBandTest, TheProbeReadsTheLevelAndTheBarPosition) {
-    fake.deviceVolume = GetParam().volume;
-    ASSERT_TRUE(probeVolume());
-    EXPECT_EQ(fake.log, (Lines{kOpen, "waveOutGetVolume", "waveOutClose"}));
-    EXPECT_EQ(state.initialVolume, GetParam().volume);
-    EXPECT_EQ(state.volumeLevel, GetParam().level);
-    EXPECT_EQ(state.volumePos, GetParam().level * 1250);
-}
-
-// Both ends of every band. The whole value is compared unsigned, so the
-// right channel (the high half) decides.
-INSTANTIATE_TEST_SUITE_P(
-    VolumeBand, VolumeBandTest,
-    ::testing::Values(Band{0x00000000, 0}, Band{0x00000001, 1}, Band{0x22222222, 1},
-                      Band{0x22222223, 2}, Band{0x44444444, 2}, Band{0x44444445, 3},
-                      Band{0x66666666, 3}, Band{0x66666667, 4}, Band{0x88888888, 4},
-                      Band{0x88888889, 5}, Band{0xAAAAAAAA, 5}, Band{0xAAAAAAAB, 6},
-                      Band{0xCCCCCCCC, 6}, Band{0xCCCCCCCD, 7}, Band{0xEEEEEEEE, 7},
-                      Band{0xEEEEEEEF, 8}, Band{0xFFFFFFFF, 8}, Band{0x0000FFFF, 1},
-                      Band{0xFFFF0000, 8}, Band{0x2222FFFF, 2}, Band{0x22220000, 1}),
-    [](const auto& info) { return format("Level%d_%08X", info.param.level, info.param.volume); });
-
-class VolumeTest : public PlayerTest {};
-
-TEST_F(VolumeTest, AProbeThatCannotOpenOrReadFailsAndNothingIsRestored) {
+TEST_F(VolumeTest, TheProbeReadsTheLevelAndTheBarPositionAndAFailingOneRestoresNothing) {
+    // Both ends of every band. The whole value is compared unsigned, so the
+    // right channel (the high half) decides.
+    for (auto [volume, level] :
+         {std::pair{0x00000000u, 0}, {0x00000001u, 1}, {0x22222222u, 1}, {0x22222223u, 2},
+          {0x44444444u, 2},          {0x44444445u, 3}, {0x66666666u, 3}, {0x66666667u, 4},
+          {0x88888888u, 4},          {0x88888889u, 5}, {0xAAAAAAAAu, 5}, {0xAAAAAAABu, 6},
+          {0xCCCCCCCCu, 6},          {0xCCCCCCCDu, 7}, {0xEEEEEEEEu, 7}, {0xEEEEEEEFu, 8},
+          {0xFFFFFFFFu, 8},          {0x0000FFFFu, 1}, {0xFFFF0000u, 8}, {0x2222FFFFu, 2},
+          {0x22220000u, 1}}) {
+        SCOPED_TRACE(volume);
+        fake.log.clear();
+        fake.deviceVolume = volume;
+        ASSERT_TRUE(probeVolume());
+        EXPECT_EQ(logText(), kWave + " waveOutGetVolume() waveOutClose()");
+        EXPECT_EQ(state.initialVolume, volume);
+        EXPECT_EQ(state.volumeLevel * 10000 + state.volumePos, level * 11250);
+    }
+    reset();
     fake.script("waveOutOpen", {kMmError});
     EXPECT_FALSE(probeVolume());
-    EXPECT_EQ(fake.log, Lines{kOpen});
     EXPECT_EQ(state.failure, Failure::NoWaveDevice);
-    fake.clearLog();
     fake.script("waveOutGetVolume", {kMmError});
     EXPECT_FALSE(probeVolume());
-    EXPECT_EQ(fake.log, (Lines{kOpen, "waveOutGetVolume", "waveOutClose"}));
-    fake.clearLog();
     restoreVolume();  // never an unprobed zero
     quitPlayer();
-    EXPECT_EQ(fake.log, Lines{"CoUninitialize"});
-    EXPECT_EQ(fake.deviceVolume, 0xFFFFFFFFu);
+    EXPECT_EQ(logText(),
+              kWave + " " + kWave + " waveOutGetVolume() waveOutClose() CoUninitialize()");
 }
 
 TEST_F(VolumeTest, LevelsAreWrittenToBothChannelsAndTheProbedValueComesBack) {
     fake.deviceVolume = 0x1234ABCD;  // unbalanced: no level gives it
     ASSERT_TRUE(probeVolume());
-    const std::uint32_t written[9] = {0x00000000, 0x11111111, 0x33333333, 0x55555555, 0x77777777,
-                                      0x99999999, 0xBBBBBBBB, 0xDDDDDDDD, 0xFFFFFFFF};
+    const U32 written[9] = {0x00000000, 0x11111111, 0x33333333, 0x55555555, 0x77777777,
+                            0x99999999, 0xBBBBBBBB, 0xDDDDDDDD, 0xFFFFFFFF};
     for (int level = 0; level <= 8; ++level) {
-        fake.clearLog();
+        fake.log.clear();
         state.volumeLevel = level;
         setVolumeLevel();
-        EXPECT_EQ(fake.log,
-                  (Lines{kOpen, format("waveOutSetVolume(0x%X)", written[level]), "waveOutClose"}));
+        EXPECT_EQ(logText(),
+                  kWave + format(" waveOutSetVolume(0x%X) waveOutClose()", written[level]));
         EXPECT_EQ(volumeToLevel(written[level]), level);  // reads back as the same level
     }
     for (int outside : {9, -1}) {  // outside the table: the current value again
         state.volumeLevel = outside;
         setVolumeLevel();
-        EXPECT_EQ(fake.calls("waveOutSetVolume").back(), "waveOutSetVolume(0xFFFFFFFF)");
+        EXPECT_EQ(fake.log.end()[-2], "waveOutSetVolume(0xFFFFFFFF)");
     }
     fake.script("waveOutOpen", {kMmError});  // failures are ignored
     state.volumeLevel = 3;
@@ -266,18 +197,15 @@ TEST_F(VolumeTest, LevelsAreWrittenToBothChannelsAndTheProbedValueComesBack) {
     setVolumeLevel();
     EXPECT_EQ(state.currentVolume, 0xBBBBBBBBu);
     EXPECT_EQ(fake.deviceVolume, 0xFFFFFFFFu);
-
     // quitPlayer restores exactly what the probe found and shuts the library
     // down; a restore that cannot open is let go.
-    fake.clearLog();
+    fake.log.clear();
     quitPlayer();
-    EXPECT_EQ(fake.log,
-              (Lines{kOpen, "waveOutSetVolume(0x1234ABCD)", "waveOutClose", "CoUninitialize"}));
-    EXPECT_EQ(fake.deviceVolume, 0x1234ABCDu);
-    fake.clearLog();
     fake.script("waveOutOpen", {kMmError});
     quitPlayer();
-    EXPECT_EQ(fake.log, (Lines{kOpen, "CoUninitialize"}));
+    EXPECT_EQ(logText(), kWave + " waveOutSetVolume(0x1234ABCD) waveOutClose() CoUninitialize() " +
+                             kWave + " CoUninitialize()");
+    EXPECT_EQ(fake.deviceVolume, 0x1234ABCDu);
 }
 
 }  // namespace

@@ -5,43 +5,27 @@
 namespace ostrel::test {
 namespace {
 
-constexpr std::int64_t kMax = INT64_MAX, kMin = INT64_MIN;
+constexpr std::int64_t kMax = INT64_MAX, kMin = INT64_MIN, k32 = std::int64_t{1} << 32;
 
 TEST(MulDivTest, WorkedValuesSignsAndExtremes) {
-    struct Case {
-        std::int64_t x, y, z, expected;
-    };
-    const Case cases[] = {
-        {250, 100000000, 500, 50000000},
-        {-7, 3, 2, -10},
-        {7, -3, -2, 10},
-        {1, 1, 0, kMax},
-        {-1, 1, 0, kMin},
-        {0, -5, 0, kMin},  // a zero operand still carries its sign
-        {0, 5, 0, kMax},
-        {std::int64_t{1} << 32, std::int64_t{1} << 32, 1, kMax},
-        {std::int64_t{1} << 62, 2, 1, kMin},  // the quotient 2^63 as its bit pattern
-        {7, 1, 2, 3},
-        {-7, 1, 2, -3},
-        {7, 1, -2, -3},
-        {-7, -1, -2, -3},
-        {0, -5, 3, 0},
-        {0, 5, -1, 0},
-        {5, 0, -1, 0},
-        {kMin, 1, 1, kMin},
-        {kMin, -1, 1, kMin},  // +2^63 as its bit pattern
-        {kMin, kMin, kMin, kMin},
-        {kMin, kMin, kMax, kMin + 1},  // 2^126 / (2^63 - 1) = 2^63 + 1, as its pattern
-        {kMax, kMax, kMax, kMax},
-        {kMax, kMax, kMin, -kMax + 1},  // (2^63 - 1)^2 / -2^63, truncated
-        {kMax, 2, 2, kMax},
-        {kMax, -2, 2, -kMax},
-        {1, 1, kMin, 0},
-        {kMax, kMin, 1, kMin},               // saturated, negative
-        {1, kMax, 0x7FFFFFFF, 0x100000002},  // frame 1 of 2^31 - 1 in the longest stream
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(mulDiv64(c.x, c.y, c.z), c.expected) << c.x << " * " << c.y << " / " << c.z;
+    // x, y, z, x * y / z in turn. A zero divisor saturates by the operands'
+    // signs, a zero operand's too; 2^63 comes back as its bit pattern. Frame 1
+    // of 2^31 - 1 in the longest stream; last, a product just over 64 bits.
+    const std::int64_t cases[] = {
+        250,  100000000, 500,       50000000, -7,   3,     2,          -10,         7,    -3,
+        -2,   10,        1,         1,        0,    kMax,  -1,         1,           0,    kMin,
+        0,    -5,        0,         kMin,     0,    5,     0,          kMax,        k32,  k32,
+        1,    kMax,      k32 << 30, 2,        1,    kMin,  7,          1,           2,    3,
+        -7,   1,         2,         -3,       7,    1,     -2,         -3,          -7,   -1,
+        -2,   -3,        0,         -5,       3,    0,     0,          5,           -1,   0,
+        5,    0,         -1,        0,        kMin, 1,     1,          kMin,        kMin, -1,
+        1,    kMin,      kMin,      kMin,     kMin, kMin,  kMin,       kMin,        kMax, kMin + 1,
+        kMax, kMax,      kMax,      kMax,     kMax, kMax,  kMin,       -kMax + 1,   kMax, 2,
+        2,    kMax,      kMax,      -2,       2,    -kMax, 1,          1,           kMin, 0,
+        kMax, kMin,      1,         kMin,     1,    kMax,  0x7FFFFFFF, 0x100000002, k32,  k32,
+        4,    k32 << 30};
+    for (std::size_t i = 0; i < std::size(cases); i += 4)
+        EXPECT_EQ(mulDiv64(cases[i], cases[i + 1], cases[i + 2]), cases[i + 3]) << "row " << i / 4;
 }
 
 }  // namespace

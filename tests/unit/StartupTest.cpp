@@ -1,336 +1,268 @@
 // Start-up in its order and its failure table (window made or not,
 // configuration written or not, volume restored or not, exit status), the
 // window styles, a second start handing over, and the main loop.
+#include <sstream>
+
 #include "PlayerFixture.h"
 
 namespace ostrel::test {
 namespace {
 
 constexpr int kIdleQuit = 99;  // the fake's quit when the loop would wait forever
-const std::string kFramedWindow =
-    "CreateWindow(0x310, ostrelwin, ostrel v2.03,0x90CF0000,200,200,462,386)";
-const std::string kBorderless =
-    "CreateWindow(0x10, ostrelwin, ostrel v2.03,0x90000000,200,200,462,386)";
-const std::string kUsage = "usage: ostrel [-fs] [-s FRAME] [-e FRAME] [-t FRAMES] [media file]";
-const std::string kBlackArea =
-    "BltFill(primary 204,250,658,580 src=204,250,658,580 flags=0x400 fill=0/100)";
+const std::string kFramed = "CreateWindow(0x310, ostrelwin, ostrel v2.03,0x90CF0000,";
+const std::string kRestore =
+    kWave + " waveOutSetVolume(0x51515151) waveOutClose() CoUninitialize()";
+const std::string kReleases =
+    "Release(factory) Release(primary) Release(offscreen) Release(clipper) Release(directDraw) ";
 
 class StartupTest : public PlayerTest {
 public:
     void SetUp() override { fake.deviceVolume = 0x51515151; }
-    // True when `lines` appear in the log in this order.
-    ::testing::AssertionResult inOrder(const Lines& lines) const {
-        auto at = fake.log.begin();
-        for (const auto& line : lines)
-            if ((at = std::find(at, fake.log.end(), line)) == fake.log.end())
-                return ::testing::AssertionFailure() << "missing or out of order: " << line;
-        return ::testing::AssertionSuccess();
-    }
 };
 
 TEST_F(StartupTest, AFreshStartOpensTheWindowAtTheDefaultsThenWaitsForMessages) {
     EXPECT_EQ(run(), kIdleQuit);  // the loop's own result comes back
     // The tool bar: the size message of the window's creation finds the
     // default mode, graphic, before start-up switches to text.
-    EXPECT_EQ(joined(relative(fake.log)),
-              "LoadIcon(10); LoadIcon(10); LoadCursor(arrow); CreateMutex(OSTREL); "
-              "GetModuleFileName; Exists(ostrel.cfg); RegisterClass( ostrelwin,menu=104); " +
-                  kFramedWindow + "; CreateToolbarEx(parent=0x100); " + joined(kSurfaceLog) +
-                  "; ShowWindow(1); UpdateWindow; waveOutOpen(1,2,44100,88200,2,8,0); "
-                  "waveOutGetVolume; waveOutClose; GetClientRect; ClientToScreen; "
-                  "ClientToScreen; " +
-                  kBlackArea + "; WaitMessage(idle)");
+    EXPECT_EQ(logText(),
+              "LoadIcon(10) LoadIcon(10) LoadCursor() CreateMutex(OSTREL) GetModuleFileName() "
+              "Exists(ostrel.cfg) RegisterClass( ostrelwin,104,0x3,0x400000,0x66,0x66,0x55,1) " +
+                  kFramed + "200,200,462,386) CreateToolbarEx(0x100) " + kSurfaceLog +
+                  " ShowWindow(1) UpdateWindow() " + kWave +
+                  " waveOutGetVolume() waveOutClose() GetClientRect() ClientToScreen() "
+                  "ClientToScreen() " +
+                  kBlackArea + " WaitMessage(idle)");
+    EXPECT_EQ(fake.windowProc, &mainWindowProc);
     EXPECT_EQ(state.exeDir, dir + "/");
-    EXPECT_STREQ(state.versionText, "2.03");
-    EXPECT_STREQ(state.authorId, "none");
-    EXPECT_STREQ(state.discTitle, "none");
-    EXPECT_STREQ(state.authorSite, "ostrel.org/products.html");
-    EXPECT_STREQ(state.authorNet, "ostrel.org");
-    EXPECT_EQ(state.menuBarMode, kMenuText);
-    EXPECT_EQ(state.volumeLevel, 3);
+    EXPECT_EQ(joined({state.versionText, state.authorId, state.discTitle, state.authorSite,
+                      state.authorNet}),
+              "2.03 none none ostrel.org/products.html ostrel.org");
+    EXPECT_EQ(state.menuBarMode * 10 + state.volumeLevel, kMenuText * 10 + 3);
     EXPECT_EQ(state.mainWindow, mainWindow);
-    const WindowClass& c = fake.lastClass;
-    EXPECT_TRUE(c.style == (kCsHRedraw | kCsVRedraw) && c.windowProc == &mainWindowProc &&
-                c.instance == instance && c.blackBackground);
-    EXPECT_EQ(format("0x%lX 0x%lX 0x%lX 0x%lX", fake::id(c.icon), fake::id(c.smallIcon),
-                     fake::id(c.cursor), fake::id(state.arrowCursor)),
-              "0x66 0x66 0x55 0x55");
+    EXPECT_EQ(state.arrowCursor, handle<CursorObject>(0x55));
 }
 
 TEST_F(StartupTest, TheFirstItemIsSetUpBeforeTheAreaIsBlackedAndPlaysFromTheLoop) {
     file("ostrel.cfg", "XCoord 10\r\nYCoord 20\r\nWidth 300\r\nHeight 200\r\nMenuBar text\r\n");
-    std::string a = clip("a.avi", frames(4));
-    EXPECT_EQ(run(a), kIdleQuit);
-    EXPECT_TRUE(inOrder({"CreateWindow(0x310, ostrelwin, ostrel v2.03,0x90CF0000,10,20,300,200)",
-                         "waveOutClose", "OpenFile(" + a + ",0)", "SetState(Run)", kBlackArea,
-                         "Update(0)"}));
-    EXPECT_EQ(fake.count("CreateToolbarEx"), 0);  // text mode: no tool bar
+    EXPECT_EQ(run(clip("a.avi", {4})), kIdleQuit);
     EXPECT_EQ(fake.count("Blt("), 4);
-    EXPECT_EQ(fake.log.back(), "WaitMessage(idle)");  // played to its end, then asleep
+    EXPECT_EQ(logOf({"CreateWindow", "waveOutClose", "OpenFile", "SetState", "BltFill",
+                     "WaitMessage", "CreateToolbarEx"}),
+              kFramed + "10,20,300,200) waveOutClose() OpenFile(a.avi,0) SetState(Run) " +
+                  "BltFill SetState(Stop) WaitMessage(idle)");
 }
 
-struct StyleCase {
-    const char *name, *config, *commandLine;
-    std::string window;
-    int toolBars;
-};
-void PrintTo(const StyleCase& c, std::ostream* out) {
-    *out << c.name;
+TEST_F(StartupTest, OnlyNoMenuBarInFullScreenGoesWithoutAFrame) {
+    // The configuration => the command line => the window's styles => tool
+    // bars made. Whatever the file said, the run goes on with the text menu,
+    // in a window.
+    for (const char* row : {"MenuBar none\r\nFullScreen yes\r\n =>  => 0x10,0x90000000 => 1",
+                            "MenuBar none\r\n => -fs => 0x10,0x90000000 => 1",
+                            "MenuBar none\r\n =>  => 0x310,0x90CF0000 => 1",
+                            "MenuBar graphic\r\nFullScreen yes\r\n =>  => 0x310,0x90CF0000 => 1",
+                            "MenuBar text\r\nFullScreen yes\r\n =>  => 0x310,0x90CF0000 => 0"}) {
+        SCOPED_TRACE(row);
+        Lines c = split(row);
+        reset();
+        file("ostrel.cfg", c[0]);
+        run(c[1]);
+        std::string styles = c[2];
+        EXPECT_EQ(logOf({"CreateWindow"}),
+                  "CreateWindow(" + styles.insert(styles.find(','), ", ostrelwin, ostrel v2.03") +
+                      ",200,200,462,386)");
+        EXPECT_EQ(std::to_string(fake.count("CreateToolbarEx")), c[3]);
+        EXPECT_EQ(state.menuBarMode * 10 + state.fullScreen, kMenuText * 10);
+    }
 }
-
-class WindowStyleTest : public StartupTest, public ::testing::WithParamInterface<StyleCase> {};
-
-TEST_P(WindowStyleTest, OnlyNoMenuBarInFullScreenGoesWithoutAFrame) {
-    file("ostrel.cfg", GetParam().config);
-    run(GetParam().commandLine);
-    EXPECT_EQ(fake.calls("CreateWindow"), Lines{GetParam().window});
-    EXPECT_EQ(fake.count("CreateToolbarEx"), GetParam().toolBars);
-    // Whatever the file said, the run goes on with the text menu, in a window.
-    EXPECT_EQ(state.menuBarMode, kMenuText);
-    EXPECT_EQ(state.fullScreen, 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Style, WindowStyleTest,
-    ::testing::Values(
-        StyleCase{"NoneFullScreen", "MenuBar none\r\nFullScreen yes\r\n", "", kBorderless, 1},
-        StyleCase{"NoneAndFs", "MenuBar none\r\n", "-fs", kBorderless, 1},
-        StyleCase{"NoneWindowed", "MenuBar none\r\n", "", kFramedWindow, 1},
-        StyleCase{"GraphicFullScreen", "MenuBar graphic\r\nFullScreen yes\r\n", "", kFramedWindow,
-                  1},
-        StyleCase{"TextFullScreen", "MenuBar text\r\nFullScreen yes\r\n", "", kFramedWindow, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StartupTest, ASecondStartHandsItsCommandLineToTheRunningPlayer) {
     fake.otherInstance = true;
-    const std::pair<WindowHandle, Lines> cases[] = {
-        {FakePlatform::window(0x300),
-         {"FindWindow( ostrelwin| ostrel v2.03)", "SetForegroundWindow(0x300)",
-          "SendCopyData(0x300,-s 25 clip.avi,15)"}},  // the terminator counts
-        {FakePlatform::window(0x300),
-         {"FindWindow( ostrelwin| ostrel v2.03)", "SetForegroundWindow(0x300)"}},
-        {nullptr, {"FindWindow( ostrelwin| ostrel v2.03)"}},  // the first plays a lone sound
-    };
-    for (const auto& [window, tail] : cases) {
-        fake.clearLog();
-        fake.otherWindow = window;
-        EXPECT_EQ(run(tail.size() == 3 ? "-s 25 clip.avi" : ""), 0);
-        EXPECT_EQ(fake.log, join({{"LoadIcon(10)", "LoadIcon(10)", "LoadCursor(arrow)",
-                                   "CreateMutex(OSTREL)", "CloseHandle(0x77)"},
-                                  tail}));
+    // The running player's window => the command line => the log after
+    // FindWindow; the terminator counts; without the window the lone sound
+    // plays.
+    for (const char* row : {"0x300 => -s 25 clip.avi => SetForegroundWindow(0x300) "
+                            "SendCopyData(0x300,-s 25 clip.avi,15)",
+                            "0x300 =>  => SetForegroundWindow(0x300)", "0 => -s 25 clip.avi => "}) {
+        Lines c = split(row);
+        fake.log.clear();
+        fake.otherWindow = window(std::stoul(c[0], nullptr, 16));
+        EXPECT_EQ(run(c[1]), 0);
+        EXPECT_EQ(logText(),
+                  "LoadIcon(10) LoadIcon(10) LoadCursor() CreateMutex(OSTREL) CloseHandle(0x77) "
+                  "FindWindow( ostrelwin, ostrel v2.03)" +
+                      (c[2].empty() ? "" : " " + c[2]));
     }
-    EXPECT_FALSE(configWritten());
+    EXPECT_FALSE(fs::exists(configPath()));
 }
 
-struct ExeCase {
-    const char* name;
-    std::string modulePath;
-    int exit;
-    std::string exeDir;
-};
-void PrintTo(const ExeCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class ExeDirTest : public StartupTest, public ::testing::WithParamInterface<ExeCase> {};
-
-TEST_P(ExeDirTest, TheFolderEndsAtTheLastSeparatorAndMustLeaveRoomForTheFile) {
-    fake.modulePath = GetParam().modulePath;
-    EXPECT_EQ(runPlayer(instance, ""), GetParam().exit);
-    EXPECT_EQ(state.exeDir, GetParam().exeDir);
-    EXPECT_EQ(fake.calls("Exists("), GetParam().exit == 1
-                                         ? Lines{}
-                                         : Lines{"Exists(" + GetParam().exeDir + "ostrel.cfg)"});
-    EXPECT_EQ(fake.count("CreateWindow"), GetParam().exit == 1 ? 0 : 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    ExeDir, ExeDirTest,
-    ::testing::Values(ExeCase{"Backslashes", "C:\\Games\\Disc One\\ostrel.exe", kIdleQuit,
-                              "C:\\Games\\Disc One\\"},
-                      ExeCase{"SlashLast", "/opt/disc\\one/bin/ostrel", kIdleQuit,
-                              "/opt/disc\\one/bin/"},
-                      // The path fits (250 characters) but not with the file's name.
-                      ExeCase{"NoRoomForTheFile", "/" + std::string(248, 'd') + "/ostrel", 1,
-                              "/" + std::string(248, 'd') + "/"},
-                      ExeCase{"PathTooLong", "/" + std::string(300, 'd') + "/ostrel", 1, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// ---------------------------------------------------------------- failures
-
-// One row of the start-up table each: the exit status, whether the window
-// was made, the configuration written and the volume restored, the cause.
-class StartupEndTest : public StartupTest {
-public:
-    void expectEnd(const std::string& commandLine, int exit, bool window, bool written,
-                   bool restored, Failure failure, const std::string& text) {
-        EXPECT_EQ(run(commandLine), exit);
-        EXPECT_EQ(state.mainWindow != nullptr, window);
-        EXPECT_EQ(fake.count("ReplaceFile(") == 1, written);
-        EXPECT_EQ(fake.calls("waveOutSetVolume"),
-                  restored ? Lines{"waveOutSetVolume(0x51515151)"} : Lines{});
-        EXPECT_EQ(state.failure, failure);
-        EXPECT_EQ(failureText(), text);
-        EXPECT_EQ(exitCodeFor(0), failure == Failure::None ? 0 : 1);
-    }
-    // Nothing of the run's end happens: no release, no quit, no shutdown.
-    void expectLeftToTheProcessEnd() const {
-        EXPECT_EQ(fake.count("Release(") + fake.count("PostQuit") + fake.count("CoUninit"), 0);
-    }
-};
-
-TEST_F(StartupEndTest, UnreadableConfiguration) {
-    std::filesystem::create_directory(configPath());
-    expectEnd("", 1, false, false, false, Failure::ConfigUnreadable,
-              "ostrel: cannot read the configuration: " + configPath());
-    EXPECT_EQ(fake.count("RegisterClass"), 0);
-}
-
-TEST_F(StartupEndTest, MissingConfiguredItem) {
-    file("ostrel.cfg", "FileName " + path("gone.avi") + "\r\n");
-    expectEnd("", 1, false, false, false, Failure::ConfigMissingItem,
-              "ostrel: the configuration names a missing item: " + path("gone.avi"));
-}
-
-TEST_F(StartupEndTest, BadCommandLine) {
-    expectEnd(path("gone.avi"), 1, false, false, false, Failure::MissingItem,
-              "ostrel: item not found: " + path("gone.avi") + "; " + kUsage);
-    EXPECT_EQ(fake.count("RegisterClass"), 1);
-    state = PlayerState{};
-    expectEnd("-e 0", 1, false, false, false, Failure::BadCommandLine,
-              "ostrel: bad command line: -e 0; " + kUsage);
-}
-
-TEST_F(StartupEndTest, LoneSoundPlaysToItsEndThenTheConfigurationIsWritten) {
-    expectEnd(file("intro.WAV"), 0, false, true, false, Failure::None, "");
-    EXPECT_TRUE(inOrder({"sndPlaySound(" + path("intro.WAV") + ",0)", "LocalTime"}));
-    EXPECT_NE(readFile(configPath()).find("MenuBar      graphic"), std::string::npos);
-    EXPECT_EQ(fake.count("CoInitialize"), 0);
-}
-
-TEST_F(StartupEndTest, LoneSoundOfAReadOnlyConfiguration) {
-    file("ostrel.cfg", "ReadOnly yes\r\n");
-    expectEnd(file("intro.wav"), 0, false, false, false, Failure::None, "");
-    EXPECT_EQ(fake.count("sndPlaySound"), 1);
-    EXPECT_EQ(readFile(configPath()), "ReadOnly yes\r\n");
-}
-
-TEST_F(StartupEndTest, LoneSoundThatDidNotPlay) {
-    fake.always("sndPlaySound", 0);  // a broken RIFF header
-    expectEnd(file("intro.wav"), 1, false, false, false, Failure::ItemSetupFailed,
-              "ostrel: cannot play item: " + path("intro.wav"));
-}
-
-TEST_F(StartupEndTest, NoWindow) {
-    fake.script("CreateWindow", {0});
-    expectEnd("", 1, false, false, false, Failure::NoWindow,
-              "ostrel: cannot create the main window");
-    EXPECT_EQ(fake.count("CoInitialize") + fake.count("PostQuit"), 0);
-}
-
-TEST_F(StartupEndTest, NoVideoSurface) {
-    fake.script("CreateSurface(offscreen)", {kFail});
-    expectEnd("", 1, true, false, false, Failure::NoVideoSurface,
-              "ostrel: cannot set up the video surfaces: no off-screen surface");
-    EXPECT_EQ(Lines(fake.log.end() - 5, fake.log.end()),
-              (Lines{"PostQuitMessage(1)", "Release(factory)", "Release(primary)",
-                     "Release(directDraw)", "CoUninitialize"}));
-    EXPECT_EQ(fake.count("ShowWindow") + fake.count("waveOut"), 0);
-}
-
-TEST_F(StartupEndTest, NoWaveOutput) {
-    for (auto [failing, why] : {std::pair{"waveOutOpen", "the wave output cannot be opened"},
-                                {"waveOutGetVolume", "the output volume cannot be read"}}) {
-        state = PlayerState{};
-        fake.clearLog();
-        fake.script(failing, {kMmError});
-        expectEnd(clip("a.avi"), 1, true, false, false, Failure::NoWaveDevice,
-                  std::string("ostrel: no usable wave output device: ") + why);
-        EXPECT_EQ(fake.log.back().rfind("waveOut", 0), 0u);  // right after the window appeared
-        EXPECT_EQ(fake.count("ShowWindow(1)"), 1);
-        expectLeftToTheProcessEnd();
+TEST_F(StartupTest, TheFolderEndsAtTheLastSeparatorAndMustLeaveRoomForTheFile) {
+    const std::string fits = "/" + std::string(248, 'd') + "/";  // but not with the file's name
+    for (auto [modulePath, exeDir] : std::initializer_list<std::pair<std::string, std::string>>{
+             {"C:\\Games\\Disc One\\ostrel.exe", "C:\\Games\\Disc One\\"},
+             {"/opt/disc\\one/bin/ostrel", "/opt/disc\\one/bin/"},
+             {"/ostrel", "/"},
+             {"/opt/a\1b/ostrel", "/opt/a\1b/"},
+             {fits + "ostrel", fits},
+             {"/" + std::string(300, 'd') + "/ostrel", ""}}) {
+        SCOPED_TRACE(exeDir);
+        reset();
+        fake.modulePath = modulePath;
+        bool runs = !exeDir.empty() && exeDir.size() < 100;
+        EXPECT_EQ(runPlayer(instance, ""), runs ? kIdleQuit : 1);
+        EXPECT_EQ(state.exeDir, exeDir);
+        EXPECT_EQ(logOf({"Exists(", "CreateWindow"}).substr(0, 50),
+                  runs ? ("Exists(" + exeDir + "ostrel.cfg) " + kFramed).substr(0, 50) : "");
     }
 }
 
-TEST_F(StartupEndTest, FirstItemCannotBeSetUp) {
-    fake.script("OpenFile", {kFail});
-    expectEnd(clip("a.avi"), 1, true, false, true, Failure::ItemSetupFailed,
-              "ostrel: cannot play item: " + path("a.avi"));
-    EXPECT_EQ(fake.count("MessageBox"), 1);
-    expectRunEnded(0x51515151, 1);
-    EXPECT_EQ(fake.log.back(), "CoUninitialize");  // the loop never ran
-}
-
-TEST_F(StartupEndTest, FrameNotShown) {
-    fake.script("Blt", {kOk, kSurfaceLost});
-    expectEnd(clip("a.avi"), 1, true, false, false, Failure::BlitFailed,
-              "ostrel: cannot put a video frame on the screen: status 0x887601C2");
-    EXPECT_EQ(fake.count("Blt("), 2);
-    EXPECT_EQ(fake.log.back().rfind("Blt(", 0), 0u);
-    expectLeftToTheProcessEnd();
-}
-
-TEST_F(StartupEndTest, EscapeAfterTheItemPlayed) {
-    fake.idleScript.push_back([&] {
-        fake.queue.push_back({mainWindow, kWmKeyDown, kVkEscape, 0});
-    });
-    expectEnd(clip("a.avi", frames(3)), 0, true, true, true, Failure::None, "");
-    EXPECT_TRUE(inOrder({"ReplaceFile(" + configPath() + ".new," + configPath() + ")",
-                         "PostQuitMessage(0)", "Release(stream)", "Release(directDraw)",
-                         "waveOutSetVolume(0x51515151)", "CoUninitialize"}));
-    expectRunEnded(0x51515151, 0);
-    // A saved file says "text" whatever mode was configured.
-    EXPECT_NE(readFile(configPath()).find("MenuBar      text"), std::string::npos);
-}
-
-TEST_F(StartupEndTest, RejectedHandOver) {
-    std::string missing = path("gone.avi");
-    CopyData record{0, static_cast<std::uint32_t>(missing.size() + 1), missing.c_str()};
-    fake.idleScript.push_back([&] {
-        fake.queue.push_back({mainWindow, kWmCopyData, 0, reinterpret_cast<LParam>(&record)});
-    });
-    expectEnd("", 1, true, false, true, Failure::MissingItem, "ostrel: item not found: " + missing);
-    expectRunEnded(0x51515151, 1);
+// How the run is made to end => the scripted call and its answers => the
+// command line (a.avi a clip, *.wav a sound, gone.avi missing) => exit
+// status, window made, configuration written, volume restored => the
+// failure's text => the end of the log.
+TEST_F(StartupTest, EveryWayARunEnds) {
+    const std::map<std::string, I64> answers = {
+        {"0", 0}, {"ok", kOk}, {"fail", kFail}, {"lost", kSurfaceLost}, {"error", kMmError}};
+    for (const std::string& row : std::initializer_list<std::string>{
+             "unreadable configuration =>  =>  => 1 000 => ostrel: cannot read the configuration: "
+             "ostrel.cfg => "
+             "GetModuleFileName() Exists(ostrel.cfg)",
+             "FileName gone.avi\r\n =>  =>  => 1 000 => ostrel: the configuration names a missing "
+             "item: gone.avi => "
+             "Exists(gone.avi)",
+             " =>  => gone.avi => 1 000 => ostrel: item not found: gone.avi; usage: ostrel [-fs] "
+             "[-s "
+             "FRAME] "
+             "[-e FRAME] [-t FRAMES] [media file] => Exists(gone.avi)",
+             " =>  => -e 0 => 1 000 => ostrel: bad command line: -e 0; usage: ostrel [-fs] [-s "
+             "FRAME] "
+             "[-e "
+             "FRAME] [-t FRAMES] [media file] => RegisterClass( "
+             "ostrelwin,104,0x3,0x400000,0x66,0x66,0x55,1)",
+             " =>  => intro.WAV => 0 010 =>  => sndPlaySound(intro.WAV,0) LocalTime() FindWindow( "
+             "ostrelwin, "
+             "ostrel v2.03) ReplaceFile(ostrel.cfg.new,ostrel.cfg)",
+             "ReadOnly yes\r\n =>  => intro.wav => 0 000 =>  => Exists(intro.wav) "
+             "sndPlaySound(intro.wav,0)",
+             " => sndPlaySound 0 0 => intro.wav => 1 000 => ostrel: cannot play item: intro.wav => "
+             "sndPlaySound(intro.wav,0)",
+             " => CreateWindow 0 =>  => 1 000 => ostrel: cannot create the main window => "
+             "0x90CF0000,200,200,462,386)",
+             " => CreateOffscreenSurface fail =>  => 1 100 => ostrel: cannot set up the video "
+             "surfaces: no "
+             "off-screen surface => CreateOffscreenSurface(0x1007,0x40,108,1024,768,1,32) "
+             "PostQuitMessage(1) "
+             "Release(factory) Release(primary) Release(directDraw) CoUninitialize()",
+             " => waveOutOpen error => a.avi => 1 100 => ostrel: no usable wave output device: the "
+             "wave output "
+             "cannot be opened => SetHWnd(0,0x100) ShowWindow(1) UpdateWindow() " +
+                 kWave,
+             " => waveOutGetVolume error => a.avi => 1 100 => ostrel: no usable wave output "
+             "device: "
+             "the output "
+             "volume cannot be read => " +
+                 kWave + " waveOutGetVolume() waveOutClose()",
+             " => OpenFile fail => a.avi => 1 101 => ostrel: cannot play item: a.avi => "
+             "OpenFile(a.avi,0) "
+             "MessageBox(null,Codec is not available ...,Codec problem,0x30) Release(stream) "
+             "PostQuitMessage(1) " +
+                 kReleases + kRestore,
+             " => Blt ok lost => a.avi => 1 100 => ostrel: cannot put a video frame on the screen: "
+             "status "
+             "0x887601C2 => SetCursor(null) Update(0) GetClientRect() ClientToScreen() "
+             "ClientToScreen() "
+             "Blt(primary,offscreen,204,250,658,580,0,0,320,240,0x1000000,no fx)",
+             "escape =>  => a.avi => 0 111 =>  => WaitMessage() PostMessage(0x100,0x10,0,0) "
+             "DefWindowProc(0x10) "
+             "LocalTime() FindWindow( ostrelwin, ostrel v2.03) GetWindowRect() "
+             "ReplaceFile(ostrel.cfg.new,ostrel.cfg) "
+             "PostQuitMessage(0) Release(stream) Release(sample) Release(ddStream) "
+             "Release(videoStream) " +
+                 kReleases + kRestore,
+             "hand-over =>  =>  => 1 101 => ostrel: item not found: gone.avi => Exists(gone.avi) "
+             "PostQuitMessage(1) " +
+                 kReleases + kRestore}) {
+        Lines c = split(row);
+        SCOPED_TRACE(row);
+        reset();
+        fake.deviceVolume = 0x51515151;
+        fs::remove_all(configPath());
+        std::string gone = path("gone.avi"), config = c[0], line = c[2];
+        CopyData handOver{0, static_cast<U32>(gone.size() + 1), gone.c_str()};
+        if (config.find("gone") != std::string::npos) config = "FileName " + gone + "\r\n";
+        if (config == "unreadable configuration")
+            fs::create_directory(configPath());
+        else if (config.find('\n') != std::string::npos)
+            file("ostrel.cfg", config);
+        std::istringstream script(c[1]);
+        std::string name, answer;
+        for (script >> name; script >> answer;)
+            fake.script(name, {answers.at(answer)});
+        if (line.find('.') != std::string::npos)
+            line = line == "gone.avi" ? gone : line == "a.avi" ? clip(line, {3}) : file(line);
+        if (config == "escape")
+            fake.idleScript.push_back([&] {
+                fake.queue.push_back({mainWindow, kWmKeyDown, kVkEscape, 0});
+            });
+        if (config == "hand-over")
+            fake.idleScript.push_back([&] {
+                fake.queue.push_back(
+                    {mainWindow, kWmCopyData, 0, reinterpret_cast<LParam>(&handOver)});
+            });
+        int exit = run(line);
+        EXPECT_EQ(format("%d %d%d%d", exit, state.mainWindow != nullptr, fake.count("ReplaceFile("),
+                         fake.count("waveOutSetVolume(0x51515151)")),
+                  c[3]);
+        EXPECT_EQ(fake.count("CoInitialize"), state.mainWindow != nullptr);
+        EXPECT_EQ(relative(failureText()), c[4]);
+        EXPECT_EQ(exitCodeFor(0), !c[4].empty());
+        std::string log = logText();
+        EXPECT_EQ(log.substr(log.size() - std::min(log.size(), c[5].size())), c[5]);
+        if (c[3][4] == '1') expectRunEnded(0x51515151, exit);
+        // A saved file says "text" once the window ran, whatever mode was
+        // configured; a file not written is left as it was.
+        if (c[3][3] == '1')
+            EXPECT_NE(
+                readFile(configPath())
+                    .find(state.mainWindow ? "MenuBar      text\r" : "MenuBar      graphic\r"),
+                std::string::npos);
+        else if (config.find('\n') != std::string::npos)
+            EXPECT_EQ(readFile(configPath()), config);
+    }
 }
 
 // ---------------------------------------------------------------- main loop
 
-class MainLoopTest : public UiTest {};
+using MainLoopTest = UiTest;
 
 TEST_F(MainLoopTest, WithNothingToPlayItWaitsForMessagesInsteadOfSpinning) {
     state.haveInput = 1;
     for (int i = 0; i < 3; ++i)
         fake.idleScript.push_back([] {});  // woken without a message
     EXPECT_EQ(runMainLoop(), kIdleQuit);
-    EXPECT_EQ(fake.log, (Lines{"WaitMessage", "WaitMessage", "WaitMessage", "WaitMessage(idle)"}));
-    fake.clearLog();
-    state.haveInput = 0;
-    state.playing = 1;
+    state.haveInput = 0, state.playing = 1;
     EXPECT_EQ(runMainLoop(), kIdleQuit);
-    EXPECT_EQ(fake.log, Lines{"WaitMessage(idle)"});
+    EXPECT_EQ(logText(),
+              "WaitMessage() WaitMessage() WaitMessage() WaitMessage(idle) WaitMessage(idle)");
 }
 
-TEST_F(MainLoopTest, WhilePlayingItPumpsWithoutWaitingAndAFailingFrameEndsItAtOnce) {
-    playList({clip("a.avi", frames(5))});
+TEST_F(MainLoopTest, WhilePlayingItPumpsWithoutWaitingAndMessagesGoFirst) {
+    playList({clip("a.avi", {5})});
     EXPECT_EQ(runMainLoop(), kIdleQuit);
-    EXPECT_EQ(fake.count("Blt("), 5);
-    EXPECT_EQ(fake.calls("WaitMessage"), Lines{"WaitMessage(idle)"});  // only once it ended
-    playList({clip("a.avi", frames(5))});
-    fake.script("Blt", {kOk, kOk, kFail});
+    EXPECT_EQ(fake.count("Blt(") * 10 + fake.count("WaitMessage(idle)"),
+              51);  // waits once it ended
+    EXPECT_EQ(fake.log.back(), "WaitMessage(idle)");
+    playList({clip("a.avi", {5})});
+    fake.script("Blt", {kOk, kOk, kFail});  // a failing frame ends it at once
     EXPECT_EQ(runMainLoop(), 0);
-    EXPECT_EQ(fake.count("Blt("), 3);
-    EXPECT_EQ(fake.count("WaitMessage"), 0);
+    EXPECT_EQ(fake.count("Blt(") * 10 + fake.count("WaitMessage"), 30);
     EXPECT_EQ(exitCodeFor(0), 1);
-}
-
-TEST_F(MainLoopTest, MessagesGoBeforeTheNextFrameAndQuitEndsTheLoopWithItsCode) {
-    playList({clip("a.avi", frames(5))});
+    playList({clip("a.avi", {5})});
     fake.queue.push_back({mainWindow, kWmActivate, kWaInactive, 0});
     EXPECT_EQ(runMainLoop(), kIdleQuit);
     EXPECT_EQ(fake.count("Update("), 0);
     state.playing = 1;
-    fake.clearLog();
-    fake.queue.push_back({nullptr, kWmQuit, 7, 0});
+    fake.log.clear();
+    fake.queue.push_back({nullptr, kWmQuit, 7, 0});  // quit ends the loop with its code
     EXPECT_EQ(runMainLoop(), 7);
     EXPECT_TRUE(fake.log.empty());
 }
