@@ -10,6 +10,8 @@
 # while its sound starts, so a picture rests after 1.5 s unchanged;
 # InetIsOffline always says online (offline.c stands in for url.dll); web
 # addresses go to a stand-in browser (WineBrowser\Browsers) that notes them.
+# shellcheck source=../../scripts/wine-world.sh
+source "$E2E/../../scripts/wine-world.sh"
 EXE="$BUILD/ostrel.exe"
 TOOLS="$WORK/tools"
 HANDOVER_MS=10000
@@ -22,32 +24,19 @@ declare -A ID=([Open]=40001 [Start]=40002 [Pause]=40003 [Stop]=40004 [Stream]=40
 
 drv_setup() {
     [ -f "$EXE" ] || { say "no $EXE: build the Windows player first"; return 1; }
-    mkdir -p "$TOOLS" "$WORK/home" "$WORK/xdg" && chmod 700 "$WORK/xdg" || return
+    mkdir -p "$TOOLS" "$WORK/home" || return
     if [ ! "$TOOLS/driver.exe" -nt "$E2E/driver.cpp" ] || [ ! "$TOOLS/url.dll" -nt "$E2E/offline.c" ]; then
         x86_64-w64-mingw32-g++ -std=c++20 -O1 -Wall -Wextra -Werror -static -o "$TOOLS/driver.exe" \
             "$E2E/driver.cpp" -lurl -lshell32 && x86_64-w64-mingw32-gcc -shared -O1 -Wall -Werror \
             -o "$TOOLS/url.dll" "$E2E/offline.c" || { say "cannot build the driver"; return 1; }
     fi
-    export WINEPREFIX="$WORK/prefix" WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
-    export HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/xdg" PULSE_SERVER="unix:$WORK/xdg/pulse/native"
+    export HOME="$WORK/home"
     unset DBUS_SESSION_BUS_ADDRESS XAUTHORITY DISPLAY
-    # Without any sound output the player ends at start; the null sink runs in real time.
-    pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no --load=module-native-protocol-unix \
-        --load="module-null-sink sink_name=nullsink" >"$CASE_DIR/pulseaudio.log" 2>&1 &
-    PULSE_PID=$!
-    retry 100 pactl info >/dev/null 2>&1 && pactl set-default-sink nullsink || return
-    rm -f "$WORK/display"; Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >"$CASE_DIR/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    retry 100 test -s "$WORK/display" || return
-    export DISPLAY=":$(tr -dc 0-9 <"$WORK/display")"
-    # The prefix is made once (about 30 s) and kept; without a window manager,
-    # Managed=N saves a 2 s stall at every window's close; DirectDraw drawn by GDI.
-    if [ ! -f "$WINEPREFIX/.ready" ]; then
-        rm -rf "$WINEPREFIX" && wineboot -i >"$CASE_DIR/wineboot.log" 2>&1 && wineserver -w &&
-            wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
-            wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /d gdi /f && wineserver -w &&
-            touch "$WINEPREFIX/.ready" || return
-    fi >>"$CASE_DIR/wineboot.log" 2>&1
+    wine_sound "$WORK/xdg" "$CASE_DIR" && PULSE_PID=$WINE_SOUND_PID || return
+    wine_screen "$WORK" "$CASE_DIR" && XVFB_PID=$WINE_SCREEN_PID || return
+    # Without a window manager, Managed=N saves a 2 s stall at every window's close.
+    wine_prefix "$WORK/prefix" "$CASE_DIR" &&
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || return
     printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\n' "$WORK/browser.log" >"$WORK/browser.sh" && chmod +x "$WORK/browser.sh"
     wine reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$WORK/browser.sh" /f >/dev/null 2>&1 || return
     wineserver -p 60 </dev/null >/dev/null 2>&1 || true # one server for all the cases' programs
@@ -55,7 +44,6 @@ drv_setup() {
 drv_stop() { wineserver -k; wineserver -w; kill "$XVFB_PID" "$PULSE_PID" && wait "$XVFB_PID" "$PULSE_PID"; }
 
 drv() { timeout -k 5 30 wine "$TOOLS/driver.exe" "$@" 2>/dev/null | sed -u 's/\r$//'; return "${PIPESTATUS[0]}"; }
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 winargs() { local a; ARGS=(); for a; do [[ $a == /* ]] && a=$(winpath "$a"); ARGS+=("$a"); done; }
 
 drv_prepare() {
