@@ -24,6 +24,8 @@ namespace {
 using namespace platform;
 
 constexpr const char* kMutexName = "OSTREL";
+// The exit status of a run that failed; the failure record says why.
+constexpr int kRunFailed = 1;
 
 // A second start: bring the running player to the front and hand it the
 // command line, text and terminator. Without its window (it is still
@@ -69,7 +71,7 @@ bool findExeDir(char (&configPath)[kPathSize]) {
 int endRun() {
     requestEnd();
     quitPlayer();
-    return exitCodeFor(0);
+    return kRunFailed;
 }
 
 // A lone sound, played to its end without any window; a sound that does
@@ -116,12 +118,12 @@ int runPlayer(InstanceHandle instance, const char* commandLine) {
     }
 
     char configPath[kPathSize] = {};
-    if (!findExeDir(configPath)) return exitCodeFor(0);
+    if (!findExeDir(configPath)) return kRunFailed;
     setDefaultTexts();
 
     if (files().fileExists(configPath) && readConfiguration(configPath) == 0) {
         setFailure(Failure::ConfigUnreadable, configPath);
-        return exitCodeFor(0);
+        return kRunFailed;
     }
 
     windowClass.menuResource = IDM_MAIN;
@@ -130,7 +132,7 @@ int runPlayer(InstanceHandle instance, const char* commandLine) {
     if (parseCommandLine(commandLine) == 0) {
         setFailure(Failure::BadCommandLine, commandLine);
         state.commandLineRejected = true;
-        return exitCodeFor(0);
+        return kRunFailed;
     }
 
     if (state.audioOnly) return playLoneSound(state.playlist[state.currentItem], configPath);
@@ -148,7 +150,7 @@ int runPlayer(InstanceHandle instance, const char* commandLine) {
                                state.windowY, state.windowWidth, state.windowHeight, instance);
     if (!state.mainWindow) {
         setFailure(Failure::NoWindow, "");
-        return exitCodeFor(0);
+        return kRunFailed;
     }
 
     if (failed(createVideoSurface())) return endRun();
@@ -160,7 +162,7 @@ int runPlayer(InstanceHandle instance, const char* commandLine) {
 
     // Without a volume to give back the run cannot end in order; the process
     // end reclaims what was made.
-    if (!probeVolume()) return exitCodeFor(0);
+    if (!probeVolume()) return kRunFailed;
     if (state.haveInput && setupCurrentItem() == 0) return endRun();
     clearVideoArea(state.primarySurface.get());
 
