@@ -25,8 +25,7 @@ ensure_packages() {
         --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Packages of the core build; the unit tests, the sanitizer build and the fuzz targets add
-# theirs.
+# Packages of the core build; the unit tests and the fuzz targets (clang) add theirs.
 BUILD_PACKAGES=(g++ cmake ninja-build)
 CORE_PACKAGES=("${BUILD_PACKAGES[@]}" libgtest-dev googletest clang libclang-rt-14-dev)
 
