@@ -15,30 +15,24 @@ using CommandTest = UiTest;
 // "stopped" or "sound" (a WAV opened) follow in turn, or "at end frame"
 // stops it by its limit; the frame limits are then 25, 50, 75 and 7.
 TEST_F(CommandTest, DoesWhatTheCommandTableSays) {
+    // clang-format off
     const char* rows[] = {
         // Open: the chosen video is the only item and runs from its start; the
         // frame limits are neither applied nor cleared. A sound plays on its
         // own. A cancel stops, blacks the area and keeps the first slot.
-        "Open => playing => d.avi => 101 0/0 25,50,75,7 d.avi => SetState(Stop) Seek(0) "
-        "Release(stream) GetOpenFileName(empty,260) OpenFile(d.avi,0) GetDuration() SetState(Run)",
-        "Open => paused => d.avi => 101 0/0 25,50,75,7 d.avi => GetOpenFileName(empty,260) "
-        "Release(stream) OpenFile(d.avi,0) GetDuration() SetState(Run)",
-        "Open => playing => Song.WAV => 000 0/0 0,0,0,0 Song.WAV => SetState(Stop) Seek(0) "
-        "Release(stream) GetOpenFileName(empty,260) sndPlaySound(Song.WAV,1) BltFill",
-        "Open => paused => Song.WAV => 010 0/0 0,0,0,0 Song.WAV => GetOpenFileName(empty,260) "
-        "sndPlaySound(Song.WAV,1) BltFill",
-        "Open => playing =>  => 001 1/3 25,50,75,7 a.avi => SetState(Stop) Seek(0) Release(stream) "
-        "GetOpenFileName(empty,260) BltFill",
+        "Open => playing => d.avi => 101 0/0 25,50,75,7 d.avi => SetState(Stop) Seek(0) Release(stream) GetOpenFileName(empty,260) OpenFile(d.avi,0) GetDuration() SetState(Run)",
+        "Open => paused => d.avi => 101 0/0 25,50,75,7 d.avi => GetOpenFileName(empty,260) Release(stream) OpenFile(d.avi,0) GetDuration() SetState(Run)",
+        "Open => playing => Song.WAV => 000 0/0 0,0,0,0 Song.WAV => SetState(Stop) Seek(0) Release(stream) GetOpenFileName(empty,260) sndPlaySound(Song.WAV,1) BltFill",
+        "Open => paused => Song.WAV => 010 0/0 0,0,0,0 Song.WAV => GetOpenFileName(empty,260) sndPlaySound(Song.WAV,1) BltFill",
+        "Open => playing =>  => 001 1/3 25,50,75,7 a.avi => SetState(Stop) Seek(0) Release(stream) GetOpenFileName(empty,260) BltFill",
         "Open => paused =>  => 011 1/3 25,50,75,7 a.avi => GetOpenFileName(empty,260) BltFill",
         // Start: nothing while playing; resumes a pause at its time; else sets
         // the current item up (the start frame still applies); then clears
         // the limits.
         "Start => playing =>  => 101 1/3 25,50,75,7 a.avi => ",
         "Start => paused =>  => 101 1/3 0,0,0,0 a.avi => Seek(1200000) SetState(Run)",
-        "Start => at end frame =>  => 101 1/3 0,0,0,0 a.avi => Release(stream) OpenFile(b.avi,0) "
-        "GetDuration() Seek(10000000) SetState(Run)",
-        "Start => stopped =>  => 101 0/0 0,0,0,0 a.avi => Release(stream) OpenFile(a.avi,0) "
-        "GetDuration() Seek(10000000) SetState(Run)",
+        "Start => at end frame =>  => 101 1/3 0,0,0,0 a.avi => Release(stream) OpenFile(b.avi,0) GetDuration() Seek(10000000) SetState(Run)",
+        "Start => stopped =>  => 101 0/0 0,0,0,0 a.avi => Release(stream) OpenFile(a.avi,0) GetDuration() Seek(10000000) SetState(Run)",
         "Start => paused, stopped =>  => 101 0/0 0,0,0,0 a.avi => Seek(0) SetState(Run)",
         "Start => no input =>  => 000 2/3 0,0,0,0  => ",
         // Pause: once, keeping the stream's time.
@@ -47,36 +41,27 @@ TEST_F(CommandTest, DoesWhatTheCommandTableSays) {
         "Pause => no input =>  => 000 2/3 25,50,75,7  => ",
         // Stop: silences, rewinds, back to the first entry of no list; a
         // pause stays.
-        "Stop => playing =>  => 001 0/0 0,0,0,0 a.avi => sndPlaySound(null,0) Seek(0) "
-        "SetState(Stop)",
-        "Stop => paused =>  => 011 0/0 0,0,0,0 a.avi => sndPlaySound(null,0) Seek(0) "
-        "SetState(Stop)",
+        "Stop => playing =>  => 001 0/0 0,0,0,0 a.avi => sndPlaySound(null,0) Seek(0) SetState(Stop)",
+        "Stop => paused =>  => 011 0/0 0,0,0,0 a.avi => sndPlaySound(null,0) Seek(0) SetState(Stop)",
         "Stop => no input =>  => 000 2/3 0,0,0,0  => sndPlaySound(null,0)",
         // Stream: stops for the dialog, seeks to the position it leaves (0
         // starts the item again), runs, clears the limits.
-        "Stream => playing =>  => 101 1/3 0,0,0,0 a.avi => GetTime() SetState(Stop) "
-        "DialogBox(SET_DLG,0x100) Seek(1200000) SetState(Run)",
-        "Stream => paused =>  => 101 1/3 0,0,0,0 a.avi => DialogBox(SET_DLG,0x100) Release(stream) "
-        "OpenFile(b.avi,0) GetDuration() Seek(10000000) SetState(Run)",
+        "Stream => playing =>  => 101 1/3 0,0,0,0 a.avi => GetTime() SetState(Stop) DialogBox(SET_DLG,0x100) Seek(1200000) SetState(Run)",
+        "Stream => paused =>  => 101 1/3 0,0,0,0 a.avi => DialogBox(SET_DLG,0x100) Release(stream) OpenFile(b.avi,0) GetDuration() Seek(10000000) SetState(Run)",
         "Stream => no input =>  => 000 2/3 25,50,75,7  => ",
         // About: suspends for the dialog and resumes any pause; without input
         // it blacks the area.
-        "About => playing =>  => 101 1/3 25,50,75,7 a.avi => GetTime() SetState(Stop) "
-        "DialogBox(ABOUT_DLG,0x100) Seek(1200000) SetState(Run)",
-        "About => paused =>  => 101 1/3 25,50,75,7 a.avi => DialogBox(ABOUT_DLG,0x100) "
-        "Seek(1200000) SetState(Run)",
-        "About => stopped =>  => 101 0/0 25,50,75,7 a.avi => GetTime() SetState(Stop) "
-        "DialogBox(ABOUT_DLG,0x100) Seek(0) SetState(Run)",
-        "About => paused, sound =>  => 100 0/0 25,50,75,7 Song.WAV => DialogBox(ABOUT_DLG,0x100) "
-        "Seek(1200000) SetState(Run)",
+        "About => playing =>  => 101 1/3 25,50,75,7 a.avi => GetTime() SetState(Stop) DialogBox(ABOUT_DLG,0x100) Seek(1200000) SetState(Run)",
+        "About => paused =>  => 101 1/3 25,50,75,7 a.avi => DialogBox(ABOUT_DLG,0x100) Seek(1200000) SetState(Run)",
+        "About => stopped =>  => 101 0/0 25,50,75,7 a.avi => GetTime() SetState(Stop) DialogBox(ABOUT_DLG,0x100) Seek(0) SetState(Run)",
+        "About => paused, sound =>  => 100 0/0 25,50,75,7 Song.WAV => DialogBox(ABOUT_DLG,0x100) Seek(1200000) SetState(Run)",
         "About => no input =>  => 000 2/3 25,50,75,7  => DialogBox(ABOUT_DLG,0x100) BltFill",
         // A hand-over rejected while a dialog is open ends the run: the
         // command does nothing more once the dialog has closed.
-        "About => playing, rejected =>  => 011 1/3 25,50,75,7 a.avi => GetTime() SetState(Stop) "
-        "DialogBox(ABOUT_DLG,0x100)",
-        "Stream => playing, rejected =>  => 011 1/3 25,50,75,7 a.avi => GetTime() SetState(Stop) "
-        "DialogBox(SET_DLG,0x100)",
+        "About => playing, rejected =>  => 011 1/3 25,50,75,7 a.avi => GetTime() SetState(Stop) DialogBox(ABOUT_DLG,0x100)",
+        "Stream => playing, rejected =>  => 011 1/3 25,50,75,7 a.avi => GetTime() SetState(Stop) DialogBox(SET_DLG,0x100)",
     };
+    // clang-format on
     for (const std::string row : rows) {
         SCOPED_TRACE(row);
         Lines c = split(row);

@@ -38,44 +38,31 @@ TEST_F(ConfigTest, ReaderTakesKeyLinesWordsNumbersAndTextsByItsRules) {
     // each. Keys must match in full and in their letters; a value is cut to
     // its field and loses any blanks at its end; one read takes 4095
     // characters: the rest of a longer line is a line of its own.
+    // clang-format off
     for (const std::string row :
-         {" => ",
-          "# head\r\n#Width 10\n\n\r\n   \n\t\n# -- => ",
+         {" => ", "# head\r\n#Width 10\n\n\r\n   \n\t\n# -- => ",
           " Width 300\n\tHeight 300\n\vXCoord 5\n\fYCoord 5\n\rSoundOn no\n => ",
           "Width\nHeight   \r\nXCoord\t\t\n=5\n-7\nSoundOn\n => ",
           "YCoord 300\nWidth => YCoord=300|",
           "Undefined 5\nVersionCheck yes\nWidthz 300\nwidth 300\nWIDTH 300\nfullscreen yes\n => ",
-          "Width[40*x] 300\nAuthorId[24*Z] stolen\nAuthorId[23*Z] stolen\nHeight 99\n => "
-          "Height=99|",
-          "Width 300\nHeight 300px\nXCoord -20\nYCoord +15\n => "
-          "Width=300|Height=300|XCoord=-20|YCoord=15|",
+          "Width[40*x] 300\nAuthorId[24*Z] stolen\nAuthorId[23*Z] stolen\nHeight 99\n => Height=99|",
+          "Width 300\nHeight 300px\nXCoord -20\nYCoord +15\n => Width=300|Height=300|XCoord=-20|YCoord=15|",
           "Width=300\nHeight:77\n => Width=0|Height=0|",
           "Width abc\nHeight 0\nXCoord - 5\nYCoord 0x20\n => Width=0|Height=0|XCoord=0|YCoord=0|",
-          "Width 99999999999999999999\nHeight -99999999999999999999\nXCoord 2147483648\nYCoord "
-          "-2147483649\n => "
-          "Width=2147483647|Height=-2147483648|XCoord=2147483647|YCoord=-2147483648|",
+          "Width 99999999999999999999\nHeight -99999999999999999999\nXCoord 2147483648\nYCoord -2147483649\n => Width=2147483647|Height=-2147483648|XCoord=2147483647|YCoord=-2147483648|",
           "Width 10\nDiscTitle First\nWidth 20\nDiscTitle Second\n => Width=20|DiscTitle=Second|",
-          "SoundOn no\nSoundOn yes\nForceNet yes\nReadOnly yes\nFullScreen yes\n => "
-          "ForceNet=1|ReadOnly=1|FullScreen=1|",
+          "SoundOn no\nSoundOn yes\nForceNet yes\nReadOnly yes\nFullScreen yes\n => ForceNet=1|ReadOnly=1|FullScreen=1|",
           "ForceNet yes\nForceNet YES\nSoundOn Yes\nReadOnly Yes\nFullScreen Yes\n => SoundOn=0|",
           "ReadOnly yes\nFullScreen yes\nReadOnly no\nFullScreen no\n => ReadOnly=1|FullScreen=1|",
-          "MenuBar none\nMenuBar graphic\n => ",
-          "MenuBar none\n => MenuBar=2|",
-          "MenuBar Graphic\n => MenuBar=0|",
-          "MenuBar None\n => MenuBar=0|",
-          "MenuBar text\n => MenuBar=0|",
-          "Tracking yes\n => ",
-          "DiscTitle   My  Great\tDisc \t \r\nAuthorId Someone #1\r\nAuthorSite www.x.com/a b\r\n"
-          "AuthorNet net\r\n => DiscTitle=My  Great\tDisc|AuthorId=Someone "
-          "#1|AuthorSite=www.x.com/a b|"
-          "AuthorNet=net|",
-          "AuthorId [300*i]\nAuthorSite [400*s]\nAuthorNet [500*n]\nDiscTitle [1000*t]\nWidth 5\n "
-          "=> "
-          "AuthorId=[259*i]|AuthorSite=[263*s]|AuthorNet=[271*n]|DiscTitle=[259*t]|Width=5|",
+          "MenuBar none\nMenuBar graphic\n => ", "MenuBar none\n => MenuBar=2|", "MenuBar Graphic\n => MenuBar=0|",
+          "MenuBar None\n => MenuBar=0|", "MenuBar text\n => MenuBar=0|", "Tracking yes\n => ",
+          "DiscTitle   My  Great\tDisc \t \r\nAuthorId Someone #1\r\nAuthorSite www.x.com/a b\r\nAuthorNet net\r\n => DiscTitle=My  Great\tDisc|AuthorId=Someone #1|AuthorSite=www.x.com/a b|AuthorNet=net|",
+          "AuthorId [300*i]\nAuthorSite [400*s]\nAuthorNet [500*n]\nDiscTitle [1000*t]\nWidth 5\n => AuthorId=[259*i]|AuthorSite=[263*s]|AuthorNet=[271*n]|DiscTitle=[259*t]|Width=5|",
           "DiscTitle [250*t]\rorNet    os   trnoe\n => DiscTitle=[250*t]\rorNet|",
           "AuthorId [256*i]   \t   more words\n => AuthorId=[256*i]|",
           "AuthorId [4086*a]Width 77[897* ]\nHeight 88\n => AuthorId=[259*a]|Width=77|Height=88|",
           "DiscTitle [4085*d] Width 77\n => DiscTitle=[259*d]|"}) {
+        // clang-format on
         Lines c = split(expand(row));
         SCOPED_TRACE(c[0].substr(0, 60));
         defaults();

@@ -122,65 +122,33 @@ TEST_F(StartupTest, TheFolderEndsAtTheLastSeparatorAndMustLeaveRoomForTheFile) {
 TEST_F(StartupTest, EveryWayARunEnds) {
     const std::map<std::string, I64> answers = {
         {"0", 0}, {"ok", kOk}, {"fail", kFail}, {"lost", kSurfaceLost}, {"error", kMmError}};
+    const std::string usage =
+        "; usage: ostrel [-fs] [-s FRAME] [-e FRAME] [-t FRAMES] [media file]";
+    const std::string ended = "PostQuitMessage(1) " + kReleases + kRestore;
+    // clang-format off
     for (const std::string& row : std::initializer_list<std::string>{
-             "unreadable configuration =>  =>  => 1 000 => ostrel: cannot read the configuration: "
-             "ostrel.cfg => "
-             "GetModuleFileName() Exists(ostrel.cfg)",
-             "FileName gone.avi\r\n =>  =>  => 1 000 => ostrel: the configuration names a missing "
-             "item: gone.avi => "
-             "Exists(gone.avi)",
-             " =>  => gone.avi => 1 000 => ostrel: item not found: gone.avi; usage: ostrel [-fs] "
-             "[-s "
-             "FRAME] "
-             "[-e FRAME] [-t FRAMES] [media file] => Exists(gone.avi)",
-             " =>  => -e 0 => 1 000 => ostrel: bad command line: -e 0; usage: ostrel [-fs] [-s "
-             "FRAME] "
-             "[-e "
-             "FRAME] [-t FRAMES] [media file] => RegisterClass( "
-             "ostrelwin,104,0x3,0x400000,0x66,0x66,0x55,1)",
-             " =>  => intro.WAV => 0 010 =>  => sndPlaySound(intro.WAV,0) LocalTime() FindWindow( "
-             "ostrelwin, "
-             "ostrel v2.03) ReplaceFile(ostrel.cfg.new,ostrel.cfg)",
-             "ReadOnly yes\r\n =>  => intro.wav => 0 000 =>  => Exists(intro.wav) "
-             "sndPlaySound(intro.wav,0)",
-             " => sndPlaySound 0 0 => intro.wav => 1 000 => ostrel: cannot play item: intro.wav => "
-             "sndPlaySound(intro.wav,0)",
-             " => CreateWindow 0 =>  => 1 000 => ostrel: cannot create the main window => "
-             "0x90CF0000,200,200,462,386)",
-             " => CreateOffscreenSurface fail =>  => 1 100 => ostrel: cannot set up the video "
-             "surfaces: no "
-             "off-screen surface => CreateOffscreenSurface(0x1007,0x40,108,1024,768,1,32) "
-             "PostQuitMessage(1) "
-             "Release(factory) Release(primary) Release(directDraw) CoUninitialize()",
-             " => waveOutOpen error => a.avi => 1 100 => ostrel: no usable wave output device: the "
-             "wave output "
-             "cannot be opened => SetHWnd(0,0x100) ShowWindow(1) UpdateWindow() " +
-                 kWave,
-             " => waveOutGetVolume error => a.avi => 1 100 => ostrel: no usable wave output "
-             "device: "
-             "the output "
-             "volume cannot be read => " +
-                 kWave + " waveOutGetVolume() waveOutClose()",
+             "unreadable configuration =>  =>  => 1 000 => ostrel: cannot read the configuration: ostrel.cfg => GetModuleFileName() Exists(ostrel.cfg)",
+             "FileName gone.avi\r\n =>  =>  => 1 000 => ostrel: the configuration names a missing item: gone.avi => Exists(gone.avi)",
+             " =>  => gone.avi => 1 000 => ostrel: item not found: gone.avi" + usage + " => Exists(gone.avi)",
+             " =>  => -e 0 => 1 000 => ostrel: bad command line: -e 0" + usage + " => RegisterClass( ostrelwin,104,0x3,0x400000,0x66,0x66,0x55,1)",
+             " =>  => intro.WAV => 0 010 =>  => sndPlaySound(intro.WAV,0) LocalTime() FindWindow( ostrelwin, ostrel v2.03) ReplaceFile(ostrel.cfg.new,ostrel.cfg)",
+             "ReadOnly yes\r\n =>  => intro.wav => 0 000 =>  => Exists(intro.wav) sndPlaySound(intro.wav,0)",
+             " => sndPlaySound 0 0 => intro.wav => 1 000 => ostrel: cannot play item: intro.wav => sndPlaySound(intro.wav,0)",
+             " => CreateWindow 0 =>  => 1 000 => ostrel: cannot create the main window => 0x90CF0000,200,200,462,386)",
+             " => CreateOffscreenSurface fail =>  => 1 100 => ostrel: cannot set up the video surfaces: no off-screen surface => "
+             "CreateOffscreenSurface(0x1007,0x40,108,1024,768,1,32) PostQuitMessage(1) Release(factory) Release(primary) Release(directDraw) CoUninitialize()",
+             " => waveOutOpen error => a.avi => 1 100 => ostrel: no usable wave output device: the wave output cannot be opened => "
+             "SetHWnd(0,0x100) ShowWindow(1) UpdateWindow() " + kWave,
+             " => waveOutGetVolume error => a.avi => 1 100 => ostrel: no usable wave output device: the output volume cannot be read => "
+             + kWave + " waveOutGetVolume() waveOutClose()",
              " => OpenFile fail => a.avi => 1 101 => ostrel: cannot play item: a.avi => "
-             "OpenFile(a.avi,0) "
-             "MessageBox(null,Codec is not available ...,Codec problem,0x30) Release(stream) "
-             "PostQuitMessage(1) " +
-                 kReleases + kRestore,
-             " => Blt ok lost => a.avi => 1 100 => ostrel: cannot put a video frame on the screen: "
-             "status "
-             "0x887601C2 => SetCursor(null) Update(0) GetClientRect() ClientToScreen() "
-             "ClientToScreen() "
-             "Blt(primary,offscreen,204,250,658,580,0,0,320,240,0x1000000,no fx)",
-             "escape =>  => a.avi => 0 111 =>  => WaitMessage() PostMessage(0x100,0x10,0,0) "
-             "DefWindowProc(0x10) "
-             "LocalTime() FindWindow( ostrelwin, ostrel v2.03) GetWindowRect() "
-             "ReplaceFile(ostrel.cfg.new,ostrel.cfg) "
-             "PostQuitMessage(0) Release(stream) Release(sample) Release(ddStream) "
-             "Release(videoStream) " +
-                 kReleases + kRestore,
-             "hand-over =>  =>  => 1 101 => ostrel: item not found: gone.avi => Exists(gone.avi) "
-             "PostQuitMessage(1) " +
-                 kReleases + kRestore}) {
+             "OpenFile(a.avi,0) MessageBox(null,Codec is not available ...,Codec problem,0x30) Release(stream) " + ended,
+             " => Blt ok lost => a.avi => 1 100 => ostrel: cannot put a video frame on the screen: status 0x887601C2 => "
+             "SetCursor(null) Update(0) GetClientRect() ClientToScreen() ClientToScreen() Blt(primary,offscreen,204,250,658,580,0,0,320,240,0x1000000,no fx)",
+             "escape =>  => a.avi => 0 111 =>  => WaitMessage() PostMessage(0x100,0x10,0,0) DefWindowProc(0x10) LocalTime() FindWindow( ostrelwin, ostrel v2.03) "
+             "GetWindowRect() ReplaceFile(ostrel.cfg.new,ostrel.cfg) PostQuitMessage(0) Release(stream) Release(sample) Release(ddStream) Release(videoStream) " + kReleases + kRestore,
+             "hand-over =>  =>  => 1 101 => ostrel: item not found: gone.avi => Exists(gone.avi) " + ended}) {
+        // clang-format on
         Lines c = split(row);
         SCOPED_TRACE(row);
         reset();
