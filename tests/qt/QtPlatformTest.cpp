@@ -203,9 +203,9 @@ TEST_F(PlatformTest, DialogKeysAndCloseBoxReachTheProcedureWhichAloneMovesTheBar
         std::vector<Seen> expected = want;
         for (auto& [message, wParam, handle] : expected)
             handle = message == kScroll ? reinterpret_cast<LParam>(dialog->item(id)) : 0;
-        EXPECT_EQ(seen, expected);
+        EXPECT_EQ(seen, expected) << key;
         auto* bar = qobject_cast<QScrollBar*>(dialog->control(id));
-        EXPECT_TRUE(bar->value() == value && bar->sliderPosition() == value) << value;
+        EXPECT_EQ(std::pair(bar->value(), bar->sliderPosition()), std::pair(value, value)) << key;
         EXPECT_TRUE(dialog->isVisible());
     }
 }
