@@ -1,5 +1,6 @@
 #include "config/CommandLine.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -20,7 +21,7 @@ constexpr int kTokenBudget = 5;
 // the bases readNumber picks from the text; a number of 0 or none at all
 // fails the whole command line.
 bool applyNumberOption(const char* option, std::int32_t& field, const char*& cursor) {
-    std::size_t length = 0;
+    std::size_t length{};
     std::unique_ptr<char[]> number = nextToken(cursor, length);
     field = number ? readNumber(number.get(), 0) : 0;
     if (std::strcmp(option, "-t") == 0) state.frameCount = 0;
@@ -96,7 +97,7 @@ std::unique_ptr<char[]> nextToken(const char*& cursor, std::size_t& length) {
     std::size_t size = static_cast<std::size_t>(end - start);
     if (quoted) {
         ++from;
-        size = size >= 2 ? size - 2 : 0;
+        size -= std::min<std::size_t>(size, 2);  // the quotes, or the lone one
     }
     std::unique_ptr<char[]> token(new (std::nothrow) char[size + 1]);
     if (!token) return nullptr;
@@ -110,7 +111,7 @@ std::unique_ptr<char[]> nextToken(const char*& cursor, std::size_t& length) {
 int parseCommandLine(const char* text) {
     int spent = 0;
     const char* cursor = text;
-    std::size_t length = 0;
+    std::size_t length{};
     for (auto token = nextToken(cursor, length); token; token = nextToken(cursor, length)) {
         if (spent >= kTokenBudget) continue;
         const char* t = token.get();

@@ -28,7 +28,7 @@ bool isKeyChar(char c) {
 // a number.
 struct Field {
     char* text = nullptr;
-    std::size_t size = 0;
+    std::size_t size{};
     std::int32_t* number = nullptr;
 
     constexpr Field() = default;

@@ -47,13 +47,13 @@ bool playFile(const char* path, std::uint32_t flags, std::int32_t& result) {
 }  // namespace
 
 std::int32_t playWavFile(const char* path, std::uint32_t flags) {
-    std::int32_t result = 0;
+    std::int32_t result{};
     playFile(path, flags, result);
     return result;
 }
 
 bool playSoundItem(const char* path) {
-    std::int32_t result = 0;
+    std::int32_t result{};
     if (!playFile(path, kSndAsync, result)) return false;
     clearVideoArea(state.primarySurface.get());
     state.playing = 0;

@@ -195,16 +195,12 @@ std::int32_t chooseMediaFile(char (&buffer)[260]) {
     return chosen;
 }
 
-bool runCommand(WindowHandle window, WParam id) {
+void runCommand(WindowHandle window, WParam id) {
     // The whole word is compared: a notification in the high half is no command.
 #define OSTREL_RUN_COMMAND(commandId, handler, menuText, image, altLetter) \
-    if (id == commandId) {                                                 \
-        handler(window);                                                   \
-        return true;                                                       \
-    }
+    if (id == commandId) return handler(window);
     OSTREL_COMMANDS(OSTREL_RUN_COMMAND)
 #undef OSTREL_RUN_COMMAND
-    return false;
 }
 
 }  // namespace ostrel

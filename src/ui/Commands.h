@@ -12,8 +12,8 @@ namespace ostrel {
 // file was chosen.
 std::int32_t chooseMediaFile(char (&buffer)[260]);
 
-// Runs the handler of command identifier `id`; false for identifiers that
-// have no command.
-bool runCommand(platform::WindowHandle window, platform::WParam id);
+// Runs the handler of command identifier `id`; identifiers that have no
+// command do nothing.
+void runCommand(platform::WindowHandle window, platform::WParam id);
 
 }  // namespace ostrel
