@@ -185,10 +185,9 @@ bool readValue(const Key& key, const char* value) {
 }
 
 // Applies one key line (or piece of a line). Returns false when reading must
-// stop with a failure.
+// stop with a failure. A line that does not start with a key's letters (a
+// comment, an indented line) names no key.
 bool applyLine(char* line) {
-    if (line[0] == '#' || isWhite(line[0])) return true;
-
     std::size_t keyLength = 0;
     while (isKeyChar(line[keyLength]))
         ++keyLength;

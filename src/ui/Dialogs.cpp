@@ -1,5 +1,6 @@
 #include "ui/Dialogs.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "playback/Volume.h"
@@ -80,12 +81,12 @@ void scrollBar(DialogView& dialog, WindowHandle bar, bool isVolume, std::uint32_
     switch (code) {
         case kSbLineLeft:
             if (value <= kBarMinimum) return;
-            value = value - kLineStep < kBarMinimum ? kBarMinimum : value - kLineStep;
+            value = std::max(value - kLineStep, kBarMinimum);
             dialog.setScrollPos(bar, value, true);
             break;
         case kSbLineRight:
             if (value >= kBarMaximum) return;
-            value = value + kLineStep > kBarMaximum ? kBarMaximum : value + kLineStep;
+            value = std::min(value + kLineStep, kBarMaximum);
             dialog.setScrollPos(bar, value, true);
             break;
         case kSbThumbPosition:
