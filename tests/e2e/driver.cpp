@@ -18,14 +18,6 @@
 
 namespace {
 
-long number(const char* text) {
-    return std::strtol(text, nullptr, 0);
-}
-
-HWND player() {
-    return FindWindowA(" ostrelwin", " ostrel v2.03");
-}
-
 template <class Test>
 bool waitFor(DWORD milliseconds, Test test) {
     for (DWORD start = GetTickCount(); !test(); Sleep(20))
@@ -71,7 +63,12 @@ int drop(HWND window, const char* path) {
     return ok ? post(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0) : 3;
 }
 
-int run(int argc, char** argv) {
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    auto number = [](const char* text) { return std::strtol(text, nullptr, 0); };
+    auto player = [] { return FindWindowA(" ostrelwin", " ostrel v2.03"); };
     const std::string name = argv[1];
     HWND window = player();
     if (name == "inet-offline") return std::printf("%d\n", InetIsOffline(0) ? 1 : 0), 0;
@@ -138,12 +135,4 @@ int run(int argc, char** argv) {
         return send(control, WM_NCHITTEST, 0, at, true);
     }
     return 2;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    int status = argc < 2 ? 2 : run(argc, argv);
-    std::fflush(stdout);
-    return status;
 }
