@@ -1,7 +1,6 @@
-// The Windows end-to-end tests' hands and eyes on a running ostrel.exe, run
-// under the same Wine server: finds the player's window and its dialogs (by
-// exact caption), sends what a user's clicks and keys would, prints what it
-// reads. One command a start: wait-window (prints client area and window,
+// The Windows end-to-end tests' hands and eyes on a running ostrel.exe under the same Wine server:
+// finds the player's window and its dialogs (by exact caption), sends what a user's clicks and keys
+// would, prints what it reads. One command a start: wait-window (prints client area and window,
 // "X Y W H" each) | is-window | command ID | key VK | drop PATH | inet-offline
 //   find-dialog TITLE [MS] | wait-dialog-gone TITLE [MS] | dialog-texts TITLE
 //   dialog-text TITLE ID | dialog-set-text TITLE ID TEXT | dialog-command TITLE ID
@@ -15,19 +14,9 @@
 // clang-format on
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
-
-long number(const char* text) {
-    return std::strtol(text, nullptr, 0);
-}
-
-HWND player() {
-    return FindWindowA(" ostrelwin", " ostrel v2.03");
-}
 
 template <class Test>
 bool waitFor(DWORD milliseconds, Test test) {
@@ -36,13 +25,18 @@ bool waitFor(DWORD milliseconds, Test test) {
     return true;
 }
 
-// A hung player fails a test instead of hanging it.
-LRESULT send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool* ok = nullptr) {
+// Sends a message, printing the answer as an int (-1 stays -1) when asked to;
+// status 3 when the player does not answer: a hung player fails a test
+// instead of hanging it.
+int send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool print = false) {
     DWORD_PTR result = 0;
-    bool sent =
-        SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
-    if (ok) *ok = sent;
-    return static_cast<LRESULT>(result);
+    bool ok = SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
+    if (print) std::printf("%d\n", static_cast<int>(result));
+    return ok ? 0 : 3;
+}
+
+int post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return PostMessageA(window, message, wParam, lParam) ? 0 : 3;
 }
 
 std::string text(HWND window) {
@@ -59,21 +53,22 @@ int drop(HWND window, const char* path) {
     GetWindowThreadProcessId(window, &processId);
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
     if (!process) return 3;
-    std::vector<char> block(sizeof(DROPFILES) + std::strlen(path) + 2, '\0');
-    DROPFILES header{};
-    header.pFiles = sizeof(DROPFILES);
-    header.pt = {10, 10};
-    std::memcpy(block.data(), &header, sizeof header);
-    std::memcpy(block.data() + sizeof header, path, std::strlen(path));
+    DROPFILES header{sizeof(DROPFILES), {10, 10}, FALSE, FALSE};
+    std::string block = std::string(reinterpret_cast<char*>(&header), sizeof header) + path;
+    block.append(2, '\0');
     void* remote =
         VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    SIZE_T written = 0;
-    bool ok = remote && WriteProcessMemory(process, remote, block.data(), block.size(), &written);
+    bool ok = remote && WriteProcessMemory(process, remote, block.data(), block.size(), nullptr);
     CloseHandle(process);
-    return ok && PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0) ? 0 : 3;
+    return ok ? post(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0) : 3;
 }
 
-int run(int argc, char** argv) {
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    auto number = [](const char* text) { return std::strtol(text, nullptr, 0); };
+    auto player = [] { return FindWindowA(" ostrelwin", " ostrel v2.03"); };
     const std::string name = argv[1];
     HWND window = player();
     if (name == "inet-offline") return std::printf("%d\n", InetIsOffline(0) ? 1 : 0), 0;
@@ -92,73 +87,52 @@ int run(int argc, char** argv) {
     }
     if (argc < 3) return window ? 2 : 1;
     if (!window && (name == "command" || name == "key" || name == "drop")) return 1;
-    if (name == "command") return PostMessageA(window, WM_COMMAND, number(argv[2]), 0) ? 0 : 3;
-    if (name == "key") return PostMessageA(window, WM_KEYDOWN, number(argv[2]), 1) ? 0 : 3;
+    if (name == "command") return post(window, WM_COMMAND, number(argv[2]), 0);
+    if (name == "key") return post(window, WM_KEYDOWN, number(argv[2]), 1);
     if (name == "drop") return drop(window, argv[2]);
     // The rest work on a dialog of the player, a top-level window of that caption.
     const char* title = argv[2];
     DWORD wait = argc > 3 ? number(argv[3]) : 10000;
-    HWND dialog = nullptr;
-    if (name == "find-dialog")
-        return waitFor(wait, [&] { return (dialog = FindWindowA(nullptr, title)); }) ? 0 : 1;
-    if (name == "wait-dialog-gone")
-        return waitFor(wait, [&] { return !FindWindowA(nullptr, title); }) ? 0 : 1;
-    if (!(dialog = FindWindowA(nullptr, title))) return 1;
+    auto found = [&] { return FindWindowA(nullptr, title) != nullptr; };
+    if (name == "find-dialog") return waitFor(wait, found) ? 0 : 1;
+    if (name == "wait-dialog-gone") return waitFor(wait, [&] { return !found(); }) ? 0 : 1;
+    HWND dialog = FindWindowA(nullptr, title);
+    if (!dialog) return 1;
     if (name == "dialog-texts") {
         for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
             std::printf("%d %s\n", GetDlgCtrlID(child), text(child).c_str());
         return 0;
     }
-    if (name == "dialog-close") return PostMessageA(dialog, WM_CLOSE, 0, 0) ? 0 : 3;
+    if (name == "dialog-close") return post(dialog, WM_CLOSE, 0, 0);
     if (argc < 4) return 2;
-    if (name == "dialog-key") return PostMessageA(dialog, WM_KEYDOWN, number(argv[3]), 1) ? 0 : 3;
+    if (name == "dialog-key") return post(dialog, WM_KEYDOWN, number(argv[3]), 1);
     int id = static_cast<int>(number(argv[3]));
     HWND control = GetDlgItem(dialog, id);
     if (!control) return 1;
-    bool ok = true;
+    LPARAM handle = reinterpret_cast<LPARAM>(control);
     if (name == "dialog-text") return std::printf("%s\n", text(control).c_str()), 0;
     if (name == "dialog-set-text" && argc > 4)
-        return send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]), &ok), ok ? 0 : 3;
+        return send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]));
     if (name == "dialog-command")
-        return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                            reinterpret_cast<LPARAM>(control))
-                   ? 0
-                   : 3;
-    if (name == "scroll-pos") {
-        LRESULT position = send(control, SBM_GETPOS, 0, 0, &ok);
-        return std::printf("%d\n", static_cast<int>(position)), ok ? 0 : 3;
-    }
+        return post(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), handle);
+    if (name == "scroll-pos") return send(control, SBM_GETPOS, 0, 0, true);
     if (name == "dialog-scroll" && argc > 4) {
         WORD code = static_cast<WORD>(number(argv[4]));
         WORD position = argc > 5 ? static_cast<WORD>(number(argv[5])) : 0;
         // A released thumb leaves the bar at its place before the dialog
         // hears of it; the dialog reads the place back from the bar.
         if (code == SB_THUMBPOSITION && argc > 5) send(control, SBM_SETPOS, position, TRUE);
-        send(dialog, WM_HSCROLL, MAKEWPARAM(code, position), reinterpret_cast<LPARAM>(control),
-             &ok);
-        return ok ? 0 : 3;
+        return send(dialog, WM_HSCROLL, MAKEWPARAM(code, position), handle);
     }
     if (name == "dialog-click") {
         GetClientRect(control, &rect);
         LPARAM at = MAKELPARAM(rect.right / 2, rect.bottom / 2);
-        return PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at) &&
-                       PostMessageA(control, WM_LBUTTONUP, 0, at)
-                   ? 0
-                   : 3;
+        return post(control, WM_LBUTTONDOWN, MK_LBUTTON, at) | post(control, WM_LBUTTONUP, 0, at);
     }
     if (name == "hit-test") {
         GetWindowRect(control, &rect);
         LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-        return std::printf("%d\n", static_cast<int>(send(control, WM_NCHITTEST, 0, at, &ok))),
-               ok ? 0 : 3;
+        return send(control, WM_NCHITTEST, 0, at, true);
     }
     return 2;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    int status = argc < 2 ? 2 : run(argc, argv);
-    std::fflush(stdout);
-    return status;
 }

@@ -10,27 +10,29 @@ dump; X Y W H: an area of it; TOP: its first row the tool bar never covers):
 import os, select, signal, struct, subprocess, sys, time
 import numpy as np
 
-BAND = (184 / 240, 206 / 240)
 COLOURS = {"black": (0, 0, 0), "red": (235, 16, 16), "green": (16, 200, 16), "blue": (16, 16, 235), "magenta": (192, 32, 128)}
 
+def band(h):
+    """The rows of the clips' scrolling hue band in a picture H rows high."""
+    return slice(int(184 / 240 * h), int(206 / 240 * h))
 
-def parse_xwd(data):
-    h = struct.unpack(">25I", data[:100])
-    width, height, order, size, line = h[4], h[5], h[7], h[11] // 8, h[12]
-    rows = np.frombuffer(data, np.uint8, count=line * height, offset=h[0] + h[19] * 12)
+def parse_xwd(data, x=0, y=0, w=None, h=None):
+    """A dump's pixels (RGB), or those of its area W x H at X, Y as floats."""
+    hd = struct.unpack(">25I", data[:100])
+    width, height, order, size, line = hd[4], hd[5], hd[7], hd[11] // 8, hd[12]
+    rows = np.frombuffer(data, np.uint8, count=line * height, offset=hd[0] + hd[19] * 12)
     px = rows.reshape(height, line)[:, : width * size].reshape(height, width, size)
-    return (px[:, :, 2::-1] if order == 0 else px[:, :, size - 3:]).copy()
+    px = px[:, :, 2::-1] if order == 0 else px[:, :, size - 3:]
+    return px.copy() if w is None else px[y:y + h, x:x + w].astype(np.float64)
 
-
-def shot(path, x=0, y=0, w=None, h=None):
-    with open(path, "rb") as f:
-        p = parse_xwd(f.read())
-    return p if w is None else p[y:y + h, x:x + w].astype(np.float64)
-
+def shot(path, *area):
+    return parse_xwd(open(path, "rb").read(), *area)
 
 def luma(rgb):
     return rgb[..., 0] * 0.299 + rgb[..., 1] * 0.587 + rgb[..., 2] * 0.114
 
+def mse(a, b, axis=None):
+    return np.mean((a - b) ** 2, axis=axis)
 
 def clip_frames(clip):
     """Every frame as ffmpeg decodes it, kept beside the clip."""
@@ -44,15 +46,17 @@ def clip_frames(clip):
         os.replace(cache + ".part", cache)
     return np.fromfile(cache, np.uint8).reshape(-1, h, w, 3)
 
-
 def index(dest, source):
-    """Source pixel per destination pixel: Wine's GDI takes the pixel before
-    an exact edge; Qt samples a 16.16 step at its middle (both measured)."""
+    """Source pixel per destination pixel: Wine's GDI takes the one before an exact edge, Qt samples a
+    16.16 step at its middle (both measured)."""
     if os.environ.get("PICTURE_SCALE") == "gdi":
         return np.maximum(0, (np.arange(dest) * source - 1) // dest)
     step = int(65536 * source / dest)
     return np.minimum((np.arange(dest) * step + step // 2) >> 16, source - 1)
 
+def scaled(frames, h, w, rows=slice(None)):
+    """The frames scaled to W x H as the blit does, those rows of them."""
+    return frames[:, index(h, frames.shape[1])[rows]][:, :, index(w, frames.shape[2])].astype(np.float64)
 
 def runs(idx, gap=1):
     """Runs of indices at most GAP apart, as [first, last]."""
@@ -64,22 +68,17 @@ def runs(idx, gap=1):
             out.append([i, i])
     return out
 
-
 def cmd_layout(path):
     """The first row of the idle window's black video area, black to the bottom."""
     p = shot(path)
     black = np.nonzero(p.reshape(p.shape[0], -1).max(axis=1) == 0)[0]
     print(int(black[0]) if len(black) and p[black[0]:].max() == 0 else "none")
-    return 0
-
 
 def cmd_menu(path, menu_h):
     """The x centres of the menu bar's words."""
     strip = shot(path)[:menu_h].astype(int)
     ink = (np.abs(strip - np.median(strip.reshape(-1, 3), axis=0)).sum(axis=2) > 120).any(axis=0)
     print(" ".join(str((a + b) // 2) for a, b in runs(np.nonzero(ink)[0], 6)))
-    return 0
-
 
 def cmd_still(src, x, y, w, h, seconds, rest, out):
     deadline, last, since = time.time() + seconds, None, 0
@@ -87,26 +86,23 @@ def cmd_still(src, x, y, w, h, seconds, rest, out):
         data = subprocess.run(["xwd", "-silent"] + (["-root"] if src == "root" else ["-id", str(src)]),
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
         if len(data) > 100:
-            part = parse_xwd(data)[y:y + h, x:x + w]
+            part = parse_xwd(data, x, y, w, h)
             if last is None or part.shape != last.shape or not np.array_equal(part, last):
                 last, since = part, time.time()
-            elif time.time() - since >= rest and luma(part.astype(float)).std() >= 20:
+            elif time.time() - since >= rest and luma(part).std() >= 20:
                 open(out, "wb").write(data)
                 return 0
         time.sleep(0.08)
     return 1
 
-
 def cmd_identify(path, x, y, w, h, top, clip, n, low):
-    screen, frames = shot(path, x, y, w, h), clip_frames(clip)
-    rows, vis = np.arange(int(BAND[0] * h), int(BAND[1] * h)), slice(top - y, h)
-    pics = [f[index(h, f.shape[0])][:, index(w, f.shape[1])].astype(np.float64) for f in frames]
-    best = int(np.argmin([np.mean((p[rows] - screen[rows]) ** 2) for p in pics]))
-    q = {k: 10 * np.log10(65025 / max(1e-9, np.mean((luma(pics[k][vis]) - luma(screen[vis])) ** 2)))
+    screen, pics = shot(path, x, y, w, h), scaled(clip_frames(clip), h, w)
+    best = int(np.argmin(mse(pics[:, band(h)], screen[band(h)], axis=(1, 2, 3))))
+    vis = slice(top - y, h)
+    q = {k: 10 * np.log10(65025 / max(1e-9, mse(luma(pics[k][vis]), luma(screen[vis]))))
          for k in range(max(0, n - 2), min(len(pics), n + 3))}
     print("best=%d" % best, " ".join("psnr[%d]=%.1f" % kv for kv in sorted(q.items())))
     return 0 if best == n and q[n] >= low and all(q[n] > q[k] for k in (n - 1, n + 1) if k in q) else 1
-
 
 def cmd_colour(path, x, y, w, h):
     part = shot(path, x, y, w, h).reshape(-1, 3)
@@ -114,29 +110,21 @@ def cmd_colour(path, x, y, w, h):
     best = min(COLOURS, key=lambda c: float(np.sum((mean - COLOURS[c]) ** 2)))
     flat = np.sqrt(((part - mean) ** 2).sum(axis=1).mean()) < 20
     print(best if flat and np.sqrt(np.sum((mean - COLOURS[best]) ** 2)) < 45 else "mixed")
-    return 0
-
 
 def cmd_diff(a, b, x, y, w, h):
     a, b = luma(shot(a, x, y, w, h)), luma(shot(b, x, y, w, h))
-    print("%.2f %.1f" % (np.sqrt(np.mean((a - b) ** 2)), b.std()))
-    return 0
-
+    print("%.2f %.1f" % (np.sqrt(mse(a, b)), b.std()))
 
 def cmd_ink(path, x, y, w, h):
-    """Dark (text) and pure blue (link) shares, longest blue run in a row (an
-    underline), colour spread (a picture)."""
+    """Dark (text) and pure blue (link) shares, longest blue run in a row (underline), colour spread."""
     p = shot(path, x, y, w, h)
     blue = (p[:, :, 2] > 160) & (p[:, :, 0] < 110) & (p[:, :, 1] < 110)
-    line = max(len(r) for row in blue for r in "".join("01"[int(v)] for v in row).split("0"))
+    line = max((b - a + 1 for row in blue for a, b in runs(np.nonzero(row)[0])), default=0)
     print("%.3f %.3f %d %.1f" % ((p.sum(axis=2) < 300).mean(), blue.mean(), line, p.reshape(-1, 3).std(axis=0).mean()))
-    return 0
-
 
 def cmd_thumb(path, x, y, w, h):
-    """A horizontal scroll bar: arrows with dark glyphs at both ends, the
-    trough between their edges, a light thumb: its share of the way, its
-    centre and the trough's ends."""
+    """A horizontal scroll bar (dark arrow glyphs at both ends, the trough between their edges, a light
+    thumb): the thumb's share of the way, its centre and the trough's ends."""
     row = shot(path, x, y, w, h)[h // 2].sum(axis=1) / 3
     glyph = np.nonzero(row < 150)[0]
     lg, rg = [i for i in glyph if i < w // 3], [i for i in glyph if i > 2 * w // 3]
@@ -151,13 +139,10 @@ def cmd_thumb(path, x, y, w, h):
     travel = (right - left) - (b - a + 2)
     share = 0.0 if travel <= 0 else (a - 1 - left) / travel
     print("%.3f %d %d %d" % (min(1.0, max(0.0, share)), a - 1 + (b - a + 3) // 2, left, right))
-    return 0
-
 
 def cmd_damage(log, menu_h):
-    """Every drawing on a window made from now on; a drawing as wide as the
-    window below the menu bar has the band rows read back at once ("late"
-    when more drawing already waited: they may show a later frame)."""
+    """Every drawing on a window from now on; one as wide as the window below the menu bar has the band
+    rows read back at once ("late" when more drawing already waited: they may show a later frame)."""
     from Xlib import X, display
     from Xlib.ext import damage
     d = display.Display()
@@ -179,17 +164,15 @@ def cmd_damage(log, menu_h):
                     line = "%.4f %d %d %d %d" % (time.time(), a.x, a.y, a.width, a.height)
                     if a.x == 0 and a.y >= menu_h and a.height > 8:
                         ch = a.y + a.height - menu_h
-                        top, bottom = int(BAND[0] * ch), int(BAND[1] * ch)
+                        rows = band(ch)
                         try:
-                            img = e.drawable.get_image(0, menu_h + top, a.width, bottom - top, X.ZPixmap, 0xFFFFFFFF)
-                            line += " %d %d %d %d %d" % (grabs.tell(), a.width, bottom - top, ch, d.pending_events() > 0)
+                            img = e.drawable.get_image(0, menu_h + rows.start, a.width, rows.stop - rows.start, X.ZPixmap, 0xFFFFFFFF)
+                            line += " %d %d %d %d %d" % (grabs.tell(), a.width, rows.stop - rows.start, ch, d.pending_events() > 0)
                             grabs.write(img.data)
                         except Exception:
                             pass
                     out.write(line + "\n")
             select.select([d.fileno()], [], [], 0.05)
-    return 0
-
 
 def pictures(log, keep=lambda x, y, w, h: True):
     """Drawings that put a picture up, (time, band), but black fills and a late read equal to
@@ -198,28 +181,26 @@ def pictures(log, keep=lambda x, y, w, h: True):
     shown = []
     for v in (line.split() for line in open(log) if line.count(" ") >= 4):
         x, y, w, h = map(int, v[1:5])
-        band = None
+        grab = None
         if len(v) > 5:
             off, gw, rows, ch, late = map(int, v[5:])
             raw = np.frombuffer(data, np.uint8, count=gw * rows * 4, offset=off)
-            band = (raw.reshape(rows, gw, 4)[:, :, 2::-1].astype(np.int32), ch, late)
-        if keep(x, y, w, h) and (band is None or band[0].any()):
-            shown.append((float(v[0]), band))
+            grab = (raw.reshape(rows, gw, 4)[:, :, 2::-1].astype(np.int32), ch, late)
+        if keep(x, y, w, h) and (grab is None or grab[0].any()):
+            shown.append((float(v[0]), grab))
     return [s for i, s in enumerate(shown) if not (s[1] and s[1][2] and i + 1 < len(shown) and shown[i + 1][1]
                                                    and (i == 0 or s[0] - shown[i - 1][0] >= 0.5)
                                                    and np.array_equal(s[1][0], shown[i + 1][1][0]))]
 
-
 def cmd_sequence(log, clip, first, count):
     frames, seen, bands = clip_frames(clip), [], {}
-    for _, band in pictures(log):
-        if band:
-            pic, ch, late = band
+    for _, grab in pictures(log):
+        if grab:
+            pic, ch, late = grab
             key = (pic.shape[1], ch)
             if key not in bands:
-                ys = index(ch, frames.shape[1])[int(BAND[0] * ch):int(BAND[1] * ch)]
-                bands[key] = frames[:, ys][:, :, index(key[0], frames.shape[2])].astype(np.int32)
-            seen.append((int(np.argmin(((bands[key] - pic) ** 2).mean(axis=(1, 2, 3)))), late))
+                bands[key] = scaled(frames, ch, key[0], band(ch))
+            seen.append((int(np.argmin(mse(bands[key], pic, axis=(1, 2, 3)))), late))
     print(" ".join("%d%s" % (k, "?" if late else "") for k, late in seen))
     ok = len(seen) == count
     for i, (k, late) in enumerate(seen if ok else []):
@@ -227,22 +208,17 @@ def cmd_sequence(log, clip, first, count):
         ok = ok and (k == first + i if not late else k >= first + i and not (nxt and k > nxt[0]))
     return 0 if ok else 1
 
-
 def cmd_flushes(log, w, h, top):
     t = [when for when, _ in pictures(log, lambda x, y, dw, dh: x == 0 and dw == w and y >= top and y + dh == h)]
     print(*([len(t), "%.4f" % t[0], "%.4f" % t[-1]] if t else [0, 0, 0]))
-    return 0
-
 
 def main(a):
-    n = {"layout": 1, "menu": 2, "still": 8, "identify": 9, "colour": 5, "diff": 6, "ink": 5, "thumb": 5,
-         "damage": 2, "sequence": 4, "flushes": 4}
-    if len(a) < 2 or n.get(a[1]) != len(a) - 2:
+    command = globals().get("cmd_" + a[1]) if len(a) > 1 else None
+    if not command or command.__code__.co_argcount != len(a) - 2:
         sys.stderr.write(__doc__)
         return 2
     args = [int(v) if v.isdigit() else float(v) if v.replace(".", "", 1).isdigit() else v for v in a[2:]]
-    return globals()["cmd_" + a[1]](*args)
-
+    return command(*args) or 0
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv))

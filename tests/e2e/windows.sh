@@ -1,22 +1,15 @@
 # shellcheck shell=bash
-# The Windows build's driver: ostrel.exe under Wine in a private world
-# (prefix, home, PulseAudio null sink, Xvfb, no window manager), driven by
-# driver.cpp, seen through Wine's traces (DirectDraw blits, wave-output
-# volumes) and screen dumps. Sourced by run.sh. Wine facts it rests on:
-# dialogs do not show in root dumps and the client area is black (tool bar
-# on top) while one is open, so dialogs are read through their controls and
-# frames counted in the trace; the tool bar also shows before the first
-# frame, so its rows are left out; MPEG-1 holds its first frame ~0.75 s
-# while its sound starts, so a picture rests after 1.5 s unchanged;
-# InetIsOffline always says online (offline.c stands in for url.dll); web
+# The Windows build's driver, sourced by run.sh: ostrel.exe under Wine in a private world (prefix, home,
+# PulseAudio null sink, Xvfb, no window manager), driven by driver.cpp, seen through Wine's traces
+# (DirectDraw blits, wave-output volumes) and screen dumps. Wine facts it rests on: dialogs do not show
+# in root dumps and the client area is black (tool bar on top) while one is open, so dialogs are read
+# through their controls and frames counted in the trace; the tool bar shows before the first frame, so
+# its rows are left out; MPEG-1 holds its first frame ~0.75 s while its sound starts, so a picture rests
+# after 1.5 s unchanged; InetIsOffline always says online (offline.c stands in for url.dll); web
 # addresses go to a stand-in browser (WineBrowser\Browsers) that notes them.
 # shellcheck source=../../scripts/wine-world.sh
 source "$E2E/../../scripts/wine-world.sh"
-EXE="$BUILD/ostrel.exe"
-TOOLS="$WORK/tools"
-HANDOVER_MS=10000
-CASE_LIMIT=${E2E_CASE_LIMIT:-120}
-TOOLBAR_ROWS=40
+EXE="$BUILD/ostrel.exe" TOOLS="$WORK/tools" HANDOVER_MS=10000 CASE_LIMIT=${E2E_CASE_LIMIT:-120} TOOLBAR_ROWS=40
 TRACE="-all,trace+ddraw,trace+winmm,+timestamp"
 export PICTURE_SCALE=gdi
 declare -A ID=([Open]=40001 [Start]=40002 [Pause]=40003 [Stop]=40004 [Stream]=40005 [Save]=40009 [About]=40010
@@ -46,49 +39,27 @@ drv_stop() { wineserver -k; wineserver -w; kill "$XVFB_PID" "$PULSE_PID" && wait
 drv() { timeout -k 5 30 wine "$TOOLS/driver.exe" "$@" 2>/dev/null | sed -u 's/\r$//'; return "${PIPESTATUS[0]}"; }
 winargs() { local a; ARGS=(); for a; do [[ $a == /* ]] && a=$(winpath "$a"); ARGS+=("$a"); done; }
 
+# The player's folder, and one for second starts (Wine starts take a second or more).
 drv_prepare() {
     PLAYER_DIR="$CASE_DIR/player" PLAYER_TRACE=-all OVERRIDES=$WINEDLLOVERRIDES
     : >"$WORK/browser.log"
-    rm -rf "$PLAYER_DIR" && mkdir -p "$PLAYER_DIR" && cp "$EXE" "$PLAYER_DIR/ostrel.exe"
+    rm -rf "$PLAYER_DIR" "$CASE_DIR/second" && mkdir -p "$PLAYER_DIR" "$CASE_DIR/second" &&
+        cp "$EXE" "$PLAYER_DIR/ostrel.exe" && cp "$EXE" "$CASE_DIR/second/ostrel.exe"
 }
 drv_config() {
-    local line
-    for line; do
-        [[ $line == "FileName /"* ]] && line="FileName $(winpath "${line#FileName }")"
-        printf '%s\r\n' "$line"
-    done >"$PLAYER_DIR/ostrel.cfg"
+    local l && for l; do [[ $l == "FileName /"* ]] && l="FileName $(winpath "${l#FileName }")"; printf '%s\r\n' "$l"; done >"$PLAYER_DIR/ostrel.cfg"
 }
-drv_start() {
-    winargs "$@"
-    rm -f "$PLAYER_DIR/status"
-    (cd "$PLAYER_DIR" && WINEDEBUG=$PLAYER_TRACE WINEDLLOVERRIDES=$OVERRIDES timeout -k 5 120 wine ostrel.exe "${ARGS[@]}" \
-        >stdout 2>trace.log; echo $? >"$PLAYER_DIR/status") &
-    CASE_PIDS+=($!)
+run_player() {
+    winargs "$@" && cd "$PLAYER_DIR" &&
+        WINEDEBUG=$PLAYER_TRACE WINEDLLOVERRIDES=$OVERRIDES exec timeout -k 5 120 wine ostrel.exe "${ARGS[@]}" 2>trace.log
 }
-# A second start from a folder of its own (Wine starts take a second or more).
-drv_handover() {
-    winargs "$@"
-    mkdir -p "$CASE_DIR/second" && cp "$EXE" "$CASE_DIR/second/ostrel.exe"
-    local t0=$(date +%s%N)
-    (cd "$CASE_DIR/second" && timeout -k 5 30 wine ostrel.exe "${ARGS[@]}" >/dev/null 2>&1)
-    SECOND_STATUS=$? SECOND_MS=$((($(date +%s%N) - t0) / 1000000))
-}
+second_player() { winargs "$@" && cd "$CASE_DIR/second" && exec timeout -k 5 30 wine ostrel.exe "${ARGS[@]}"; }
 drv_stderr() { echo -; }
-# Ends what the case started, and a window of the player that outlived it
-# (with a fresh server: every Wine program here is the tests' own).
-drv_cleanup() {
-    local pid
-    for pid in "${CASE_PIDS[@]}"; do kill -0 "$pid" 2>/dev/null && kill_tree "$pid"; done
-    for pid in "${CASE_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
-    CASE_PIDS=()
-    drv is-window >/dev/null && { wineserver -k; wineserver -w; wineserver -p 60 </dev/null >/dev/null 2>&1; }
-}
+# A player window that outlived its case ends with a fresh server (every Wine program here is the tests' own).
+drv_cleanup() { drv is-window >/dev/null && { wineserver -k; wineserver -w; wineserver -p 60 </dev/null >/dev/null 2>&1; }; }
 
 drv_window_shown() { drv is-window >/dev/null; }
-drv_window_rect() {
-    local rects
-    rects=$(drv wait-window) && read -r AREA_X AREA_Y AREA_W AREA_H RECT <<<"$rects"
-}
+drv_window_rect() { read -r AREA_X AREA_Y AREA_W AREA_H RECT < <(drv wait-window); }
 drv_key() { [ "$1" = Escape ] && drv key 0x1B >/dev/null; }
 drv_command() { [ -n "${ID[$1]}" ] && drv command "${ID[$1]}" >/dev/null; }
 drv_codec_box() {
@@ -97,33 +68,27 @@ drv_codec_box() {
 }
 # borderless: the client area is the whole window but the menu bar.
 t_borderless() {
-    read -r x y w h <<<"$RECT"
-    ((AREA_X == x && AREA_W == w && AREA_Y + AREA_H == y + h && AREA_Y - y < 30)) || fail "the window has a frame ($RECT)"
+    read -r x y w h <<<"$RECT" && ((AREA_X == x && AREA_W == w && AREA_Y + AREA_H == y + h && AREA_Y - y < 30)) ||
+        fail "the window has a frame ($RECT)"
 }
 
 drv_shot() { xwd -root -silent >"$1"; }
 drv_area() { echo "$AREA_X" $((AREA_Y + TOOLBAR_ROWS)) "$AREA_W" $((AREA_H - TOOLBAR_ROWS)); }
 drv_client() { echo "$AREA_X" "$AREA_Y" "$AREA_W" "$AREA_H" "$AREA_Y"; }
-drv_still() { STILL_SHOT="$CASE_DIR/still.xwd" && picture still root $(drv_area) "$1" 1.5 "$STILL_SHOT"; }
+drv_still() { picture still root $(drv_area) "$1" 1.5 "$STILL_SHOT"; }
 drv_watch() { PLAYER_TRACE=$TRACE; }
-# Frames: the player's blits of a whole 320 x 240 frame from its off-screen
-# surface (through the first surface interface; Wine's own go through later ones).
-drv_count() {
-    grep "ddraw_surface1_Blt .*src_rect (0,0)-(320,240), flags" "$PLAYER_DIR/trace.log" |
-        awk -F: 'NR == 1 { a = $1 } { b = $1 } END { printf "%d %.2f\n", NR, b - a }'
-}
-drv_frames() { t_shown "$3"; }
+# Frames: blits of a whole 320 x 240 frame through the first surface interface (Wine's use later ones).
+drv_count() { grep "ddraw_surface1_Blt .*src_rect (0,0)-(320,240), flags" "$PLAYER_DIR/trace.log" |
+    awk -F: 'NR == 1 { a = $1 } { b = $1 } END { printf "%d %.2f\n", NR, b - a }'; }
+t_frames() { t_shown "$3"; }
 drv_dialog() { DLG_TITLE=$1 && drv find-dialog "$1" 15000 >/dev/null; }
-drv_button() {
-    if [ "$1" = link ]; then drv dialog-click "$DLG_TITLE" 40013; else drv dialog-command "$DLG_TITLE" "${ID[$1]}"; fi >/dev/null
-}
+drv_button() { if [ "$1" = link ]; then drv dialog-click "$DLG_TITLE" 40013; else drv dialog-command "$DLG_TITLE" "${ID[$1]}"; fi >/dev/null; }
 drv_gone() { drv wait-dialog-gone "$DLG_TITLE" 5000 >/dev/null; }
 drv_bar() { drv scroll-pos "$DLG_TITLE" "${ID[$1]}" | awk '{ print $1 / 10000 }'; }
 # dialog_text ID TEXT, hit ID ANSWER (1 takes the mouse, -1 lets it through),
 # dialog_key VK, dialog_close, stays: Escape and the close box leave it open.
 t_dialog_text() {
-    local text
-    text=$(drv dialog-text "$DLG_TITLE" "$1")
+    local text && text=$(drv dialog-text "$DLG_TITLE" "$1")
     [ "$text" = "$2" ] || fail "control $1 of \"$DLG_TITLE\" shows '$text', not '$2'"
 }
 t_hit() { [ "$(drv hit-test "$DLG_TITLE" "$1")" = "$2" ] || fail "control $1 does not answer $2 to the mouse"; }
@@ -134,8 +99,7 @@ t_stays() { sleep 0.5 && drv find-dialog "$DLG_TITLE" 100 >/dev/null || fail "th
 t_scroll() { drv dialog-scroll "$DLG_TITLE" "${ID[$1]}" "$2" ${3:+"$3"} >/dev/null || fail "cannot scroll the $1 bar"; }
 # volumes VALUE...: what the player wrote to the wave output so far.
 t_volumes() {
-    local got
-    got=$(sed -n 's/.*trace:winmm:waveOutSetVolume ([0-9A-Fa-f]*, \([0-9A-Fa-f]*\)).*/\1/p' "$PLAYER_DIR/trace.log" | tr '\n' ' ')
+    local got && got=$(sed -n 's/.*trace:winmm:waveOutSetVolume ([0-9A-Fa-f]*, \([0-9A-Fa-f]*\)).*/\1/p' "$PLAYER_DIR/trace.log" | tr '\n' ' ')
     note "volumes written: $got"
     [ "$got" = "$* " ] || fail "the wave output got the volumes: $got"
 }
@@ -152,11 +116,9 @@ t_offline() {
     [ "$(cd "$PLAYER_DIR" && WINEDLLOVERRIDES=$OVERRIDES wine driver.exe inet-offline 2>/dev/null | tr -d '\r')" = 1 ] ||
         fail "the stand-in does not report offline"
 }
-# last_frame CLIP SLACK LAST: the picture at rest is frame LAST of the clip
-# or one before it, no more than SLACK before the last one drawn.
+# last_frame CLIP SLACK LAST: the picture at rest is frame LAST of CLIP or before, at most SLACK before the last drawn.
 t_last_frame() {
-    local n best
-    read -r n _ < <(drv_count) && best=$(picture identify "$STILL_SHOT" $(drv_client) "$1" $((n - 1)) 0 | sed 's/best=\([0-9]*\).*/\1/')
+    local n best && read -r n _ < <(drv_count) && best=$(picture identify "$STILL_SHOT" $(drv_client) "$1" $((n - 1)) 0 | sed 's/best=\([0-9]*\).*/\1/')
     note "frame $best at rest after $n"
     ((best >= n - 1 - $2 && best <= $3)) || fail "frame $best at rest after $n frames drawn"
 }
