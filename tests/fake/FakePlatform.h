@@ -404,7 +404,7 @@ struct FakePlatform : Recorder, Windowing, Files, Sound, Media {
         return call(true, "PostMessage", w, Hex{message}, wParam, lParam);
     }
     LResult sendMessage(WH w, U32 message, WParam wParam, LParam lParam) override {
-        call(0, "SendMessage", Hex{message});
+        call(0, "SendMessage", Hex{message}, wParam, lParam);
         return w == mainWindow ? windowProc(w, message, wParam, lParam) : 0;
     }
     LResult sendCopyData(WH w, const CopyData& data) override {

@@ -84,7 +84,7 @@ TEST_F(MainWindowTest, EscapeClosesOtherInputIsSwallowedTheRestGoesToTheDefault)
 TEST_F(MainWindowTest, DestroyWritesTheConfigurationThenEndsTheRun) {
     playList({clip("a.avi")});
     command(IDM_EXIT);  // Exit closes by destroying the window
-    EXPECT_EQ(logOf({"SendMessage"}), "SendMessage(0x2)");
+    EXPECT_EQ(logOf({"SendMessage"}), "SendMessage(0x2,0,0)");
     EXPECT_EQ(readFile(configPath()), goldenConfig());
     expectRunEnded(0x12345678, 0);
     EXPECT_NE(logText().find("ReplaceFile(ostrel.cfg.new,ostrel.cfg) PostQuitMessage(0)"),

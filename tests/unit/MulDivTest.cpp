@@ -9,8 +9,8 @@ constexpr std::int64_t kMax = INT64_MAX, kMin = INT64_MIN, k32 = std::int64_t{1}
 
 TEST(MulDivTest, WorkedValuesSignsAndExtremes) {
     // x, y, z, x * y / z in turn. A zero divisor saturates by the operands'
-    // signs, a zero operand's too; 2^63 comes back as its bit pattern. Frame 1
-    // of 2^31 - 1 in the longest stream; last, a product just over 64 bits.
+    // signs, a zero operand's too (5 * 0 / 0 is the largest, last); 2^63 comes back as its bit
+    // pattern. Frame 1 of 2^31 - 1 in the longest stream; last, a product just over 64 bits.
     const std::int64_t cases[] = {
         250,  100000000, 500,       50000000, -7,   3,     2,          -10,         7,    -3,
         -2,   10,        1,         1,        0,    kMax,  -1,         1,           0,    kMin,
@@ -23,7 +23,7 @@ TEST(MulDivTest, WorkedValuesSignsAndExtremes) {
         kMax, kMax,      kMax,      kMax,     kMax, kMax,  kMin,       -kMax + 1,   kMax, 2,
         2,    kMax,      kMax,      -2,       2,    -kMax, 1,          1,           kMin, 0,
         kMax, kMin,      1,         kMin,     1,    kMax,  0x7FFFFFFF, 0x100000002, k32,  k32,
-        4,    k32 << 30};
+        4,    k32 << 30, 5,         0,        0,    kMax};
     for (std::size_t i = 0; i < std::size(cases); i += 4)
         EXPECT_EQ(mulDiv64(cases[i], cases[i + 1], cases[i + 2]), cases[i + 3]) << "row " << i / 4;
 }
