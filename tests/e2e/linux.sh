@@ -69,7 +69,7 @@ drv_codec_box() {
         xdotool windowfocus --sync "$FOUND" key Return 2>/dev/null && wait_gone "$FOUND" 5
 }
 # move X Y W H: the window moved and sized so stays so.
-t_move() { xdotool windowmove "$WIN" "$1" "$2" windowsize "$WIN" "$3" "$4" && sleep 0.5 || fail "cannot move it"; t_window "$@"; }
+t_move() { xdotool windowmove "$WIN" "$1" "$2" && xdotool windowsize "$WIN" "$3" "$4" && sleep 0.5 || fail "cannot move it"; t_window "$@"; }
 
 # --- The screen
 drv_shot() { xwd -silent -id "${2:-$WIN}" >"$1"; }
