@@ -126,6 +126,17 @@ TEST_F(CommandTest, OpenAsksForAMediaFileInABufferOfItsOwnAndAFailedItemEndsTheP
         EXPECT_EQ(limits(), start ? "5,50,75,7" : "0,0,0,0");  // kept: the start failed
         expectRunEnded(0x12345678, 1);
     }
+    // A sound gone by the time it would play ends the player too; the stream
+    // stopped for it is rewound, its bar at 0.
+    reset();
+    startPlayer();
+    playList({clip("a.avi")});
+    state.trackPos = 5000;
+    fake.chosenFile = path("gone.wav");
+    command(IDM_OPEN);
+    EXPECT_EQ(state.trackPos, 0);
+    EXPECT_EQ(state.failure, Failure::MissingItem);
+    expectRunEnded(0x12345678, 1);
 }
 
 TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
