@@ -210,6 +210,13 @@ TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
     EXPECT_EQ(logOf({"SetScrollPos(40017"}), "SetScrollPos(40017,10,1)");
     EXPECT_EQ(playCalls(),
               "DialogBox(SET_DLG,0x100) OpenFile(d.avi,0) GetDuration() SetState(Run)");
+    // The last slot's number names an item too.
+    copyText(state.playlist[kPlaylistSlots - 1], clip("last.avi").c_str());
+    fake.dialogScript = [](FakeDialogView& view) {
+        state.selectedItem = kPlaylistSlots, view.command(IDOK);
+    };
+    command(IDM_STREAM);
+    EXPECT_EQ(state.currentItem, kPlaylistSlots - 1);
 }
 
 TEST_F(CommandTest, SaveWritesTheConfigurationAndPlaysOn) {

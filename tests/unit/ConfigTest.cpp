@@ -44,7 +44,7 @@ TEST_F(ConfigTest, ReaderTakesKeyLinesWordsNumbersAndTextsByItsRules) {
           " Width 300\n\tHeight 300\n\vXCoord 5\n\fYCoord 5\n\rSoundOn no\n => ",
           "Width\nHeight   \r\nXCoord\t\t\n=5\n-7\nSoundOn\n => ",
           "YCoord 300\nWidth => YCoord=300|",
-          "Undefined 5\nVersionCheck yes\nWidthz 300\nwidth 300\nWIDTH 300\nfullscreen yes\n => ",
+          "Undefined 5\nVersionCheck yes\nWidthz 300\nwidth 300\nWIDTH 300\nfullscreen yes\nWidth0 3\nHeight9 3\n => ",
           "Width[40*x] 300\nAuthorId[24*Z] stolen\nAuthorId[23*Z] stolen\nHeight 99\n => Height=99|",
           "Width 300\nHeight 300px\nXCoord -20\nYCoord +15\n => Width=300|Height=300|XCoord=-20|YCoord=15|",
           "Width=300\nHeight:77\n => Width=0|Height=0|",
