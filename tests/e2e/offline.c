@@ -1,4 +1,6 @@
-/* The URL library of an offline machine (Wine's own says online); WINEDLLOVERRIDES=url=n takes it. */
+/* An offline machine's URL library (Wine's says online); WINEDLLOVERRIDES=url=n takes it. */
 #include <windows.h>
 
-__declspec(dllexport) BOOL WINAPI InetIsOffline(DWORD flags) { return (void)flags, TRUE; }
+__declspec(dllexport) BOOL WINAPI InetIsOffline(DWORD flags) {
+    return (void)flags, TRUE;
+}
