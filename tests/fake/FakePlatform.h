@@ -7,6 +7,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -29,7 +31,12 @@ using U32 = std::uint32_t;
 using I64 = std::int64_t;
 using WH = WindowHandle;
 
-std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+template <class... A>
+std::string format(const char* pattern, A... args) {
+    std::string out(static_cast<std::size_t>(std::snprintf(nullptr, 0, pattern, args...)), '\0');
+    std::snprintf(out.data(), out.size() + 1, pattern, args...);
+    return out;
+}
 enum class Hex : std::uint64_t {};  // logged in hexadecimal
 template <class T>
 T* handle(std::uintptr_t n) {
@@ -74,13 +81,11 @@ struct Recorder {
     Status ok(const std::string& name, const A&... args) {
         return call(kOk, name, args...);
     }
-    Lines calls(const std::string& prefix) const {
-        Lines out;
-        for (const auto& line : log)
-            if (line.rfind(prefix, 0) == 0) out.push_back(line);
-        return out;
+    int count(const std::string& prefix) const {
+        return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string& line) {
+            return line.starts_with(prefix);
+        }));
     }
-    int count(const std::string& prefix) const { return static_cast<int>(calls(prefix).size()); }
 };
 
 // What the fake stream knows about a media file.
