@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # The packages where they are meant to run, each playing the demo clip on a private Xvfb screen until
 # Escape ends it:
-#   portable  the portable folder, copied with the clip onto a "stick" in a minimal Debian 12 root that
-#             has what every desktop has (C and C++ runtimes, X client libraries, GL, fonts, GLib,
-#             D-Bus) but no Qt and no media library; it plays from its own libraries and writes its
-#             ostrel.cfg beside itself
+#   portable  the portable folder, copied with the clip onto a "stick" in a minimal Debian 12 root with
+#             a desktop's client libraries but no Qt and no media library; it plays from its own
+#             libraries and writes its ostrel.cfg beside itself
 #   deb       the .deb installed on this machine; started by a user who cannot write /usr/bin, it
 #             plays and says once that the configuration could not be written
 #
@@ -46,7 +45,7 @@ start_screen() {
 # play DIR COMMAND...: COMMAND (standard output and error in DIR) shows the player's window, with the clip
 # (over 200 WINDOW_COLOURS 3 s on); Escape then ends it with status 0. MAPS: what it had loaded.
 play() {
-    local dir=$1 pid window status
+    local dir=$1 pid window
     shift
     "$@" >"$dir/stdout" 2>"$dir/stderr" &
     pid=$! && pids+=("$pid")
@@ -56,8 +55,7 @@ play() {
     WINDOW_COLOURS=$(xwd -silent -id "$window" | convert xwd:- -format %k info:) MAPS=$(cat "/proc/$pid/maps" 2>/dev/null)
     xdotool windowfocus --sync "$window" key Escape 2>/dev/null
     timeout 10 tail --pid="$pid" -f /dev/null || { fail "the player did not end on Escape"; cat "$dir/stderr"; return 1; }
-    wait "$pid"; status=$?
-    [ "$status" = 0 ] || { cat "$dir/stderr"; fail "exit status $status"; return; }
+    wait "$pid" || { fail "exit status $?"; cat "$dir/stderr"; return 1; }
     ((WINDOW_COLOURS > 200)) || fail "the window shows $WINDOW_COLOURS colours, not the clip"
 }
 
