@@ -19,7 +19,8 @@ bool terminated(const char (&... texts)[N]) {
     return (... && (std::memchr(texts, '\0', N) != nullptr));
 }
 
-inline void checkState() {
+inline void checkState(int result) {
+    REQUIRE((result == 0 || result == 1) && (result == 1) == (state.failure == Failure::None));
     REQUIRE(state.itemCount >= 0 && state.itemCount <= kPlaylistSlots);
     REQUIRE(state.currentItem >= 0 && state.currentItem < kPlaylistSlots);
     REQUIRE(terminated(state.authorId, state.discTitle, state.authorSite, state.authorNet,

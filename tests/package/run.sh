@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # The packages where they are meant to run, each playing the demo clip on a private Xvfb screen until
 # Escape ends it:
-#   portable  the portable folder, copied with the clip onto a "stick" in a minimal Debian 12 root that
-#             has what every desktop has (C and C++ runtimes, X client libraries, GL, fonts, GLib,
-#             D-Bus) but no Qt and no media library; it plays from its own libraries and writes its
-#             ostrel.cfg beside itself
+#   portable  the portable folder, copied with the clip onto a "stick" in a minimal Debian 12 root with
+#             a desktop's client libraries but no Qt and no media library; it plays from its own
+#             libraries and writes its ostrel.cfg beside itself
 #   deb       the .deb installed on this machine; started by a user who cannot write /usr/bin, it
 #             plays and says once that the configuration could not be written
 #
@@ -35,39 +34,28 @@ make_root() {
         echo "== clean root made in $((SECONDS - started)) s"
 }
 
-# An Xvfb screen for the run: DISPLAY.
+# An Xvfb screen for the run: DISPLAY. Xvfb picks a free number and prints it once it takes clients.
 start_screen() {
-    local n tries=50
-    for n in $(seq 90 120); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-        pids+=($!) && export DISPLAY=":$n"
-        while ((tries-- > 0)); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
-        return 1
-    done
-    return 1
+    local number
+    coproc SCREEN { exec Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null; }
+    pids+=("$SCREEN_PID")
+    read -r -t 10 number <&"${SCREEN[0]}" && export DISPLAY=":$number"
 }
 
 # play DIR COMMAND...: COMMAND (standard output and error in DIR) shows the player's window, with the clip
 # (over 200 WINDOW_COLOURS 3 s on); Escape then ends it with status 0. MAPS: what it had loaded.
 play() {
-    local dir=$1 pid window="" tries=150 status
+    local dir=$1 pid window
     shift
     "$@" >"$dir/stdout" 2>"$dir/stderr" &
     pid=$! && pids+=("$pid")
-    while ((tries-- > 0)) && [ -z "$window" ]; do
-        window=$(xdotool search --onlyvisible --name "^$TITLE\$" 2>/dev/null | head -1)
-        sleep 0.1
-    done
+    window=$(timeout 15 xdotool search --sync --onlyvisible --name "^$TITLE\$" 2>/dev/null | head -1)
     [ -n "$window" ] || { fail "no player window"; cat "$dir/stderr"; return 1; }
     sleep 3
     WINDOW_COLOURS=$(xwd -silent -id "$window" | convert xwd:- -format %k info:) MAPS=$(cat "/proc/$pid/maps" 2>/dev/null)
     xdotool windowfocus --sync "$window" key Escape 2>/dev/null
-    tries=100
-    while ((tries-- > 0)) && kill -0 "$pid" 2>/dev/null; do sleep 0.1; done
-    kill -0 "$pid" 2>/dev/null && { fail "the player did not end on Escape"; cat "$dir/stderr"; return 1; }
-    wait "$pid"; status=$?
-    [ "$status" = 0 ] || { cat "$dir/stderr"; fail "exit status $status"; return; }
+    timeout 10 tail --pid="$pid" -f /dev/null || { fail "the player did not end on Escape"; cat "$dir/stderr"; return 1; }
+    wait "$pid" || { fail "exit status $?"; cat "$dir/stderr"; return 1; }
     ((WINDOW_COLOURS > 200)) || fail "the window shows $WINDOW_COLOURS colours, not the clip"
 }
 

@@ -59,7 +59,7 @@ protected:
     WindowSystem& windows = platform.windows();
 };
 
-TEST_F(PlatformTest, PathsByTheirTextAndTheCommandLineCutAgain) {
+TEST_F(PlatformTest, PathsByTheirTextFileFiltersAndTheCommandLineCutAgain) {
     fs::create_directories("real/inner"), fs::create_directory_symlink("real/inner", "link");
     // clang-format off
     const struct { std::string path, folder, expected; } cases[] = {
@@ -83,6 +83,9 @@ TEST_F(PlatformTest, PathsByTheirTextAndTheCommandLineCutAgain) {
     EXPECT_EQ(files.getFullPathName("clip one.avi", needed, buffer.data()), needed - 1);
     EXPECT_EQ(std::string(buffer.data()), expected);
     EXPECT_EQ(files.getFullPathName("", needed, buffer.data()), 0u);
+    const char pairs[] = "Media (*.avi;*.mpg)\0*.avi;*.mpg\0All Files (*.*)\0*.*\0";
+    EXPECT_EQ(fileDialogFilters(pairs), QStringList({"Media (*.avi *.mpg)", "All Files (*)"}));
+    EXPECT_TRUE(fileDialogFilters(nullptr).isEmpty());
     // The program's arguments become the command line the player cuts again.
     const std::vector<std::string> arguments{"-s", "12", "/My Clips/a.avi", "tab\there.mpg", "x"};
     const std::string text = joinCommandLine(arguments);
@@ -158,15 +161,15 @@ TEST_F(PlatformTest, AltLettersAndF10ReachTheMenuBarsCommands) {
         {{Qt::Key_F10, Qt::Key_Escape}, {}, {}},
         {{Qt::Key_F10, Qt::Key_Right, Qt::Key_Return}, {}, {{kWmCommand, 40002, 0}}}};
     // The nine commands in order, each reached by Alt and its letter.
-    const char* labels[] = {"&Open", "&Start", "&Pause", "S&top", "St&ream",
-                            "Sa&ve", "&About", "S&ite",  "E&xit"};
     const WParam ids[] = {40001, 40002, 40003, 40004, 40005, 40009, 40010, 40015, 40016};
     ASSERT_EQ(bar->actions().size(), 9);
+    QStringList labels;
     for (int i = 0; i < 9; ++i) {
-        EXPECT_EQ(bar->actions()[i]->text(), QString::fromLatin1(labels[i]));
-        const auto letter = static_cast<Qt::Key>(std::toupper(std::strchr(labels[i], '&')[1]));
+        const QString label = labels.emplace_back(bar->actions()[i]->text());
+        const auto letter = Qt::Key(label.at(label.indexOf('&') + 1).toUpper().unicode());
         rows.push_back({{letter}, Qt::AltModifier, {{kWmCommand, ids[i], 0}}});
     }
+    EXPECT_EQ(labels.join(' '), "&Open &Start &Pause S&top St&ream Sa&ve &About S&ite E&xit");
     QApplication::setActiveWindow(main);
     for (const auto& [keys, modifiers, expected] : rows) {
         QTest::qWait(50);
@@ -221,12 +224,6 @@ TEST_F(PlatformTest, AboutLinkOpensOnlyOnline) {
     for (const char* network : {"online", "offline"})  // as the network is told for tests
         setenv("OSTREL_NETWORK", network, 1), QTest::mouseClick(text, Qt::LeftButton);
     EXPECT_EQ(opened, std::vector<std::string>{kMakerUrl});
-}
-
-TEST(FileDialogFilters, PairsBecomeQtFilters) {
-    const char pairs[] = "Media (*.avi;*.mpg)\0*.avi;*.mpg\0All Files (*.*)\0*.*\0";
-    EXPECT_EQ(fileDialogFilters(pairs), QStringList({"Media (*.avi *.mpg)", "All Files (*)"}));
-    EXPECT_TRUE(fileDialogFilters(nullptr).isEmpty());
 }
 
 }  // namespace
