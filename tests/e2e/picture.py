@@ -209,8 +209,9 @@ def cmd_sequence(log, clip, first, count):
     return 0 if ok else 1
 
 def cmd_flushes(log, w, h, top):
+    """How many frames reached the window, in how many seconds from the first to the last."""
     t = [when for when, _ in pictures(log, lambda x, y, dw, dh: x == 0 and dw == w and y >= top and y + dh == h)]
-    print(*([len(t), "%.4f" % t[0], "%.4f" % t[-1]] if t else [0, 0, 0]))
+    print(len(t), "%.2f" % (t[-1] - t[0] if t else 0))
 
 def main(a):
     command = globals().get("cmd_" + a[1]) if len(a) > 1 else None
