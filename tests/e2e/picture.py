@@ -7,7 +7,7 @@ dump; X Y W H: an area of it; TOP: its first row the tool bar never covers):
                                           it, then luma PSNR against ffmpeg's decode scaled as
                                           the blit does (Qt, or PICTURE_SCALE=gdi: Wine's GDI)
   damage LOG MENU_H | sequence LOG CLIP FIRST COUNT | flushes LOG W H TOP   frames drawn (X DAMAGE)"""
-import os, select, signal, struct, subprocess, sys, time
+import os, select, struct, subprocess, sys, time
 import numpy as np
 
 COLOURS = {"black": (0, 0, 0), "red": (235, 16, 16), "green": (16, 200, 16), "blue": (16, 16, 235), "magenta": (192, 32, 128)}
@@ -17,13 +17,12 @@ def band(h):
     return slice(int(184 / 240 * h), int(206 / 240 * h))
 
 def parse_xwd(data, x=0, y=0, w=None, h=None):
-    """A dump's pixels (RGB), or those of its area W x H at X, Y as floats."""
+    """A dump's pixels (RGB, Xvfb's BGRX order), or those of its area W x H at X, Y as floats."""
     hd = struct.unpack(">25I", data[:100])
-    width, height, order, size, line = hd[4], hd[5], hd[7], hd[11] // 8, hd[12]
+    width, height, size, line = hd[4], hd[5], hd[11] // 8, hd[12]
     rows = np.frombuffer(data, np.uint8, count=line * height, offset=hd[0] + hd[19] * 12)
-    px = rows.reshape(height, line)[:, : width * size].reshape(height, width, size)
-    px = px[:, :, 2::-1] if order == 0 else px[:, :, size - 3:]
-    return px.copy() if w is None else px[y:y + h, x:x + w].astype(np.float64)
+    px = rows.reshape(height, line)[:, : width * size].reshape(height, width, size)[:, :, 2::-1]
+    return px if w is None else px[y:y + h, x:x + w].astype(np.float64)
 
 def shot(path, *area):
     return parse_xwd(open(path, "rb").read(), *area)
@@ -149,12 +148,10 @@ def cmd_damage(log, menu_h):
     d.set_error_handler(lambda *a: None)
     d.damage_query_version()
     d.screen().root.change_attributes(event_mask=X.SubstructureNotifyMask)
-    run = [True]
-    signal.signal(signal.SIGTERM, lambda *a: run.clear())
     with open(log, "w", buffering=1) as out, open(log + ".grabs", "wb") as grabs:
         d.sync()
         out.write("ready\n")
-        while run:
+        while True:
             while d.pending_events():
                 e = d.next_event()
                 if e.type == X.CreateNotify:
@@ -213,13 +210,6 @@ def cmd_flushes(log, w, h, top):
     t = [when for when, _ in pictures(log, lambda x, y, dw, dh: x == 0 and dw == w and y >= top and y + dh == h)]
     print(len(t), "%.2f" % (t[-1] - t[0] if t else 0))
 
-def main(a):
-    command = globals().get("cmd_" + a[1]) if len(a) > 1 else None
-    if not command or command.__code__.co_argcount != len(a) - 2:
-        sys.stderr.write(__doc__)
-        return 2
-    args = [int(v) if v.isdigit() else float(v) if v.replace(".", "", 1).isdigit() else v for v in a[2:]]
-    return command(*args) or 0
-
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    args = [int(v) if v.isdigit() else float(v) if v.replace(".", "", 1).isdigit() else v for v in sys.argv[2:]]
+    sys.exit(globals()["cmd_" + sys.argv[1]](*args) or 0)
