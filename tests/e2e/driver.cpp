@@ -1,10 +1,9 @@
 // The Windows end-to-end tests' hands and eyes on a running ostrel.exe under the same Wine server:
 // finds the player's window and its dialogs (by exact caption), sends what a user's clicks and keys
 // would, prints what it reads. One command a start: wait-window (prints client area and window,
-// "X Y W H" each) | is-window | command ID | key VK | drop PATH
-//   find-dialog TITLE [MS] | wait-dialog-gone TITLE [MS]
-//   dialog-text TITLE ID | dialog-set-text TITLE ID TEXT | dialog-command TITLE ID
-//   dialog-key TITLE VK | dialog-close TITLE | dialog-click TITLE ID
+// "X Y W H" each) | is-window | command ID | key VK | drop PATH | find-dialog TITLE [MS]
+//   wait-dialog-gone TITLE [MS] | dialog-text TITLE ID | dialog-set-text TITLE ID TEXT
+//   dialog-command TITLE ID | dialog-key TITLE VK | dialog-close TITLE | dialog-click TITLE ID
 //   scroll-pos TITLE ID | dialog-scroll TITLE ID CODE [POS] | hit-test TITLE ID
 // Status 0 done, 1 not found or timed out, 2 bad usage, 3 a call failed.
 #include <shlobj.h>

@@ -7,7 +7,7 @@ dump; X Y W H: an area of it; TOP: its first row the tool bar never covers):
                                           it, then luma PSNR against ffmpeg's decode scaled as
                                           the blit does (Qt, or PICTURE_SCALE=gdi: Wine's GDI)
   damage LOG MENU_H | sequence LOG CLIP FIRST COUNT | flushes LOG W H TOP   frames drawn (X DAMAGE)"""
-import os, select, struct, subprocess, sys, time
+import os, struct, subprocess, sys, time
 import numpy as np
 
 COLOURS = {"black": (0, 0, 0), "red": (235, 16, 16), "green": (16, 200, 16), "blue": (16, 16, 235), "magenta": (192, 32, 128)}
@@ -86,7 +86,7 @@ def cmd_still(src, x, y, w, h, seconds, rest, out):
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
         if len(data) > 100:
             part = parse_xwd(data, x, y, w, h)
-            if last is None or part.shape != last.shape or not np.array_equal(part, last):
+            if not np.array_equal(part, last):
                 last, since = part, time.time()
             elif time.time() - since >= rest and luma(part).std() >= 20:
                 open(out, "wb").write(data)
@@ -132,7 +132,6 @@ def cmd_thumb(path, x, y, w, h):
     right = max((i for i in edges if rg and i < rg[0] - 1), default=None)
     light = runs(i for i in range(left + 1, right) if row[i] >= 238) if None not in (left, right) else []
     if not light:
-        print("none")
         return 1
     a, b = max(light, key=lambda r: r[1] - r[0])
     travel = (right - left) - (b - a + 2)
@@ -152,24 +151,22 @@ def cmd_damage(log, menu_h):
         d.sync()
         out.write("ready\n")
         while True:
-            while d.pending_events():
-                e = d.next_event()
-                if e.type == X.CreateNotify:
-                    e.window.damage_create(damage.DamageReportRawRectangles)
-                elif e.type == d.extension_event.DamageNotify:
-                    a = e.area
-                    line = "%.4f %d %d %d %d" % (time.time(), a.x, a.y, a.width, a.height)
-                    if a.x == 0 and a.y >= menu_h and a.height > 8:
-                        ch = a.y + a.height - menu_h
-                        rows = band(ch)
-                        try:
-                            img = e.drawable.get_image(0, menu_h + rows.start, a.width, rows.stop - rows.start, X.ZPixmap, 0xFFFFFFFF)
-                            line += " %d %d %d %d %d" % (grabs.tell(), a.width, rows.stop - rows.start, ch, d.pending_events() > 0)
-                            grabs.write(img.data)
-                        except Exception:
-                            pass
-                    out.write(line + "\n")
-            select.select([d.fileno()], [], [], 0.05)
+            e = d.next_event()
+            if e.type == X.CreateNotify:
+                e.window.damage_create(damage.DamageReportRawRectangles)
+            elif e.type == d.extension_event.DamageNotify:
+                a = e.area
+                line = "%.4f %d %d %d %d" % (time.time(), a.x, a.y, a.width, a.height)
+                if a.x == 0 and a.y >= menu_h and a.height > 8:
+                    ch = a.y + a.height - menu_h
+                    rows = band(ch)
+                    try:
+                        img = e.drawable.get_image(0, menu_h + rows.start, a.width, rows.stop - rows.start, X.ZPixmap, 0xFFFFFFFF)
+                        line += " %d %d %d %d %d" % (grabs.tell(), a.width, rows.stop - rows.start, ch, d.pending_events() > 0)
+                        grabs.write(img.data)
+                    except Exception:
+                        pass
+                out.write(line + "\n")
 
 def pictures(log, keep=lambda x, y, w, h: True):
     """Drawings that put a picture up, (time, band), but black fills and a late read equal to
