@@ -165,8 +165,9 @@ t_stress() {
         3) act="size $((MENU_X[8] + 40 + RANDOM % (1024 - WIN_X - MENU_X[8] - 39))) $((300 + RANDOM % (768 - WIN_Y - 299)))"
             xdotool windowsize "$WIN" ${act#size } ;;
         4) x=$((15 + RANDOM % 270)) act="Stream, a click at $x on the position bar, OK"
-            drv_command Stream && drv_dialog " Stream settings" && xdotool mousemove $((DLG_X + x)) $((DLG_Y + 40)) click 1 &&
-                drv_button OK && within 5 gone "$DLG" || stuck "$act: the dialog did not open and close within 5 s" || return ;;
+            drv_command Stream && drv_dialog " Stream settings" &&
+                xdotool mousemove $((DLG_X + x)) $((DLG_Y + 40)) click 1 && drv_button OK && within 5 gone "$DLG" ||
+                stuck "$act: the dialog did not open and close within 5 s" || return ;;
         5) act="hand-over of ${clips[RANDOM % 7]}" && second_start "$MEDIA/${act#hand-over of }"
             [ "$SECOND_STATUS" = 0 ] || stuck "$act ended with $SECOND_STATUS after $SECOND_MS ms" || return ;;
         esac

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """What the player's window shows, for both builds' drivers (SHOT: an xwd
 dump; X Y W H: an area of it; TOP: its first row the tool bar never covers):
-  layout SHOT | menu SHOT MENU_H | colour SHOT X Y W H | diff A B X Y W H | ink, thumb SHOT X Y W H
+  layout SHOT | menu SHOT MENU_H | colour SHOT X Y W H | moved A B X Y W H | ink, thumb SHOT X Y W H
   still SRC X Y W H SECONDS REST OUT      SRC (window id or root) rests REST s on a picture
   identify SHOT X Y W H TOP CLIP N PSNR   frame N of CLIP: its scrolling hue band's rows name
                                           it, then luma PSNR against ffmpeg's decode scaled as
@@ -110,9 +110,10 @@ def cmd_colour(path, x, y, w, h):
     flat = np.sqrt(((part - mean) ** 2).sum(axis=1).mean()) < 20
     print(best if flat and np.sqrt(np.sum((mean - COLOURS[best]) ** 2)) < 45 else "mixed")
 
-def cmd_diff(a, b, x, y, w, h):
+def cmd_moved(a, b, x, y, w, h):
+    """Whether B differs from A and shows a picture, not a flat fill."""
     a, b = luma(shot(a, x, y, w, h)), luma(shot(b, x, y, w, h))
-    print("%.2f %.1f" % (np.sqrt(mse(a, b)), b.std()))
+    return 0 if np.sqrt(mse(a, b)) >= 0.005 and b.std() >= 20 else 1
 
 def cmd_ink(path, x, y, w, h):
     """Dark (text) and pure blue (link) shares, longest blue run in a row (underline), colour spread."""
@@ -160,9 +161,10 @@ def cmd_damage(log, menu_h):
                 if a.x == 0 and a.y >= menu_h and a.height > 8:
                     ch = a.y + a.height - menu_h
                     rows = band(ch)
+                    n = rows.stop - rows.start
                     try:
-                        img = e.drawable.get_image(0, menu_h + rows.start, a.width, rows.stop - rows.start, X.ZPixmap, 0xFFFFFFFF)
-                        line += " %d %d %d %d %d" % (grabs.tell(), a.width, rows.stop - rows.start, ch, d.pending_events() > 0)
+                        img = e.drawable.get_image(0, menu_h + rows.start, a.width, n, X.ZPixmap, 0xFFFFFFFF)
+                        line += " %d %d %d %d %d" % (grabs.tell(), a.width, n, ch, d.pending_events() > 0)
                         grabs.write(img.data)
                     except Exception:
                         pass
