@@ -1,17 +1,14 @@
 // The Windows end-to-end tests' hands and eyes on a running ostrel.exe under the same Wine server:
 // finds the player's window and its dialogs (by exact caption), sends what a user's clicks and keys
 // would, prints what it reads. One command a start: wait-window (prints client area and window,
-// "X Y W H" each) | is-window | command ID | key VK | drop PATH | inet-offline
-//   find-dialog TITLE [MS] | wait-dialog-gone TITLE [MS] | dialog-texts TITLE
-//   dialog-text TITLE ID | dialog-set-text TITLE ID TEXT | dialog-command TITLE ID
-//   dialog-key TITLE VK | dialog-close TITLE | dialog-click TITLE ID
+// "X Y W H" each) | is-window | command ID | key VK | drop PATH | find-dialog TITLE [MS]
+//   wait-dialog-gone TITLE [MS] | dialog-text TITLE ID | dialog-set-text TITLE ID TEXT
+//   dialog-command TITLE ID | dialog-key TITLE VK | dialog-close TITLE | dialog-click TITLE ID
 //   scroll-pos TITLE ID | dialog-scroll TITLE ID CODE [POS] | hit-test TITLE ID
 // Status 0 done, 1 not found or timed out, 2 bad usage, 3 a call failed.
-// clang-format off
-#include <windows.h>
-#include <intshcut.h>
 #include <shlobj.h>
-// clang-format on
+#include <windows.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -37,12 +34,6 @@ int send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool print = f
 
 int post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return PostMessageA(window, message, wParam, lParam) ? 0 : 3;
-}
-
-std::string text(HWND window) {
-    char buffer[1024] = {};
-    send(window, WM_GETTEXT, sizeof buffer - 1, reinterpret_cast<LPARAM>(buffer));
-    return buffer;
 }
 
 // The dropped-file record is written into the player's own memory: a drop
@@ -71,7 +62,6 @@ int main(int argc, char** argv) {
     auto player = [] { return FindWindowA(" ostrelwin", " ostrel v2.03"); };
     const std::string name = argv[1];
     HWND window = player();
-    if (name == "inet-offline") return std::printf("%d\n", InetIsOffline(0) ? 1 : 0), 0;
     if (name == "is-window") return window ? 0 : 1;
     RECT rect{}, outer{};
     if (name == "wait-window") {
@@ -98,11 +88,6 @@ int main(int argc, char** argv) {
     if (name == "wait-dialog-gone") return waitFor(wait, [&] { return !found(); }) ? 0 : 1;
     HWND dialog = FindWindowA(nullptr, title);
     if (!dialog) return 1;
-    if (name == "dialog-texts") {
-        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-            std::printf("%d %s\n", GetDlgCtrlID(child), text(child).c_str());
-        return 0;
-    }
     if (name == "dialog-close") return post(dialog, WM_CLOSE, 0, 0);
     if (argc < 4) return 2;
     if (name == "dialog-key") return post(dialog, WM_KEYDOWN, number(argv[3]), 1);
@@ -110,7 +95,11 @@ int main(int argc, char** argv) {
     HWND control = GetDlgItem(dialog, id);
     if (!control) return 1;
     LPARAM handle = reinterpret_cast<LPARAM>(control);
-    if (name == "dialog-text") return std::printf("%s\n", text(control).c_str()), 0;
+    if (name == "dialog-text") {
+        char text[1024] = {};
+        send(control, WM_GETTEXT, sizeof text - 1, reinterpret_cast<LPARAM>(text));
+        return std::printf("%s\n", text), 0;
+    }
     if (name == "dialog-set-text" && argc > 4)
         return send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]));
     if (name == "dialog-command")
@@ -124,15 +113,12 @@ int main(int argc, char** argv) {
         if (code == SB_THUMBPOSITION && argc > 5) send(control, SBM_SETPOS, position, TRUE);
         return send(dialog, WM_HSCROLL, MAKEWPARAM(code, position), handle);
     }
-    if (name == "dialog-click") {
-        GetClientRect(control, &rect);
-        LPARAM at = MAKELPARAM(rect.right / 2, rect.bottom / 2);
-        return post(control, WM_LBUTTONDOWN, MK_LBUTTON, at) | post(control, WM_LBUTTONUP, 0, at);
-    }
-    if (name == "hit-test") {
-        GetWindowRect(control, &rect);
-        LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-        return send(control, WM_NCHITTEST, 0, at, true);
-    }
-    return 2;
+    // A click at the control's middle, in its own coordinates; hit-testing takes the screen's.
+    GetWindowRect(control, &rect);
+    POINT middle{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    if (name == "hit-test")
+        return send(control, WM_NCHITTEST, 0, MAKELPARAM(middle.x, middle.y), true);
+    if (name != "dialog-click" || !ScreenToClient(control, &middle)) return 2;
+    LPARAM at = MAKELPARAM(middle.x, middle.y);
+    return post(control, WM_LBUTTONDOWN, MK_LBUTTON, at) | post(control, WM_LBUTTONUP, 0, at);
 }

@@ -16,12 +16,12 @@ drv_setup() {
     [ -x "$PLAYER" ] || { say "no player in $BUILD: build it first (-DOSTREL_QT=ON)"; return 1; }
     "$PY" -c 'import numpy, Xlib.ext.damage' || { say "missing: python3-numpy python3-xlib"; return 1; }
     rm -f "$WORK/display"; Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$WORK/display" >"$CASE_DIR/xvfb.log" 2>&1 &
-    XVFB_PID=$! && retry 50 test -s "$WORK/display" && DISPLAY=":$(head -n 1 "$WORK/display")" && export DISPLAY
+    XVFB_PID=$! && within 5 test -s "$WORK/display" && DISPLAY=":$(head -n 1 "$WORK/display")" && export DISPLAY
     unset WAYLAND_DISPLAY XAUTHORITY
     # The idle window measured once: the menu bar's rows and commands (text menu), the tool bar's bottom.
     local menu && MENU_H=0 TOOL_BOTTOM=0
     for menu in text graphic; do
-        drv_prepare && { [ $menu = graphic ] || drv_config "MenuBar text"; } && t_start && wait_window && sleep 0.5 &&
+        t_fresh && { [ $menu = graphic ] || drv_config "MenuBar text"; } && t_start && wait_window && sleep 0.5 &&
             drv_shot "$CASE_DIR/$menu.xwd" && drv_key Escape && player_status 10 >/dev/null || break
     done
     end_case
@@ -32,11 +32,8 @@ drv_setup() {
 }
 drv_stop() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" && wait "$XVFB_PID"; }
 
-# A fresh folder with a copy of the player, a home and a runtime folder of mode 700 (lock and socket).
-drv_prepare() {
-    PLAYER_DIR="$CASE_DIR/player" VIDEO_TOP=$TOOL_BOTTOM
-    rm -rf "$PLAYER_DIR" && mkdir -p "$PLAYER_DIR/home" "$PLAYER_DIR/run" && chmod 700 "$PLAYER_DIR/run" && cp "$PLAYER" "$PLAYER_DIR/ostrel"
-}
+# A home and a runtime folder of mode 700 (lock and socket) beside the player.
+drv_prepare() { VIDEO_TOP=$TOOL_BOTTOM && mkdir -m 700 "$PLAYER_DIR/home" "$PLAYER_DIR/run"; }
 drv_config() {
     printf '%s\r\n' "$@" >"$PLAYER_DIR/ostrel.cfg"
     if printf '%s\n' "$@" | grep -qx "MenuBar text"; then VIDEO_TOP=$MENU_H; fi
@@ -50,23 +47,20 @@ second_player() { LAUNCH_ENV=() PLAYER_LIMIT=${HANDOVER_LIMIT:-20} && run_player
 drv_stderr() { cat "$PLAYER_DIR/stderr"; }
 drv_cleanup() { rm -rf "${OTHER_DIR:-}" && [ -n "${OTHER_MADE:-}" ] && userdel "$OTHER_MADE" >/dev/null 2>&1; }
 
-# titled TITLE: the first visible window of that exact title: FOUND, its place FX FY FW FH.
+# titled TITLE: the first visible window of that title (a pattern): FOUND, its place FX FY FW FH.
 titled() {
-    FOUND=$(xdotool search --onlyvisible --name "^$(sed 's/[][\.*^$()+?{}|]/\\&/g' <<<"$1")\$" 2>/dev/null | head -1)
-    [ -n "$FOUND" ] && eval "$(xdotool getwindowgeometry --shell "$FOUND" |
-        sed -n 's/^X=/FX=/p; s/^Y=/FY=/p; s/^WIDTH=/FW=/p; s/^HEIGHT=/FH=/p')"
+    FOUND=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1)
+    [ -n "$FOUND" ] && read -r _ FX FY FW FH _ < <(xdotool getwindowgeometry --shell "$FOUND" | cut -d= -f2 | xargs)
 }
-wait_titled() { retry $(($2 * 10)) titled "$1"; }
-wait_window() { wait_titled "$TITLE" "${1:-15}" && WIN=$FOUND WIN_X=$FX WIN_Y=$FY WIN_W=$FW WIN_H=$FH; }
+wait_window() { within "${1:-15}" titled "$TITLE" && WIN=$FOUND WIN_X=$FX WIN_Y=$FY WIN_W=$FW WIN_H=$FH; }
 gone() { ! xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1"; }
-wait_gone() { retry $(($2 * 10)) gone "$1"; }
-drv_window_shown() { [ -n "$(xdotool search --onlyvisible --name "^$TITLE\$" 2>/dev/null)" ]; }
+drv_window_shown() { titled "$TITLE"; }
 drv_window_rect() { wait_window && RECT="$WIN_X $WIN_Y $WIN_W $WIN_H"; }
 drv_key() { xdotool windowfocus --sync "$WIN" key "$1" 2>/dev/null; }
 drv_command() { [ -n "${COMMAND[$1]:-}" ] && xdotool mousemove $((WIN_X + MENU_X[${COMMAND[$1]}])) $((WIN_Y + MENU_H / 2)) click 1; }
 drv_codec_box() {
-    wait_titled "Codec problem" 15 && sleep 0.3 && [ ! -s "$PLAYER_DIR/status" ] &&
-        xdotool windowfocus --sync "$FOUND" key Return 2>/dev/null && wait_gone "$FOUND" 5
+    within 15 titled "Codec problem" && sleep 0.3 && [ ! -s "$PLAYER_DIR/status" ] &&
+        xdotool windowfocus --sync "$FOUND" key Return 2>/dev/null && within 5 gone "$FOUND"
 }
 # move X Y W H: the window moved and sized so stays so.
 t_move() { xdotool windowmove "$WIN" "$1" "$2" && xdotool windowsize "$WIN" "$3" "$4" && sleep 0.5 || fail "cannot move it"; t_window "$@"; }
@@ -79,10 +73,10 @@ drv_still() { picture still "$WIN" 0 "$MENU_H" "$WIN_W" $((WIN_H - MENU_H)) "$1"
 drv_watch() {
     DAMAGE_LOG="$CASE_DIR/damage.log"
     picture damage "$DAMAGE_LOG" "$MENU_H" & CASE_PIDS+=($!)
-    retry 50 grep -qs ready "$DAMAGE_LOG"
+    within 5 grep -qs ready "$DAMAGE_LOG"
 }
 # Frames: drawings as wide as the window down to its bottom from under the tool bar (not the first paint).
-drv_count() { wait_window 5 >/dev/null; picture flushes "$DAMAGE_LOG" "$WIN_W" "$WIN_H" "$VIDEO_TOP" | awk '{ printf "%d %.2f\n", $1, $3 - $2 }'; }
+drv_count() { wait_window 5 >/dev/null; picture flushes "$DAMAGE_LOG" "$WIN_W" "$WIN_H" "$VIDEO_TOP"; }
 # frames CLIP FIRST N: N frames reached the window, frames FIRST on of CLIP in order.
 t_frames() {
     local n seen
@@ -93,12 +87,12 @@ t_frames() {
 
 # --- The dialogs, opened from the menu bar, centred on the main window.
 drv_dialog() {
-    wait_titled "$1" 5 && DLG=$FOUND DLG_X=$FX DLG_Y=$FY DLG_NAME=${1# } || return
+    within 5 titled "$1" && DLG=$FOUND DLG_X=$FX DLG_Y=$FY DLG_NAME=${1# } || return
     local x=$((WIN_X + (WIN_W - 300) / 2)) y=$((WIN_Y + (WIN_H - ${AT[H $DLG_NAME]}) / 2))
     [ "$DLG_X,$DLG_Y" = "$x,$y" ] && sleep 0.3 || fail "the dialog \"$1\" sits at $DLG_X,$DLG_Y, not at $x,$y"
 }
 drv_button() { read -r x y <<<"${AT[$1 $DLG_NAME]}" && xdotool mousemove $((DLG_X + x)) $((DLG_Y + y)) click 1; }
-drv_gone() { wait_gone "$DLG" 3; }
+drv_gone() { within 3 gone "$DLG"; }
 # thumb BAR: the share of the way it stands at: THUMB, its centre THUMB_X, the trough's ends L R.
 thumb() {
     read -r BX BY BW BH <<<"${AT[$1]}" && sleep 0.25 && drv_shot "$CASE_DIR/dialog.xwd" "$DLG" &&
@@ -171,8 +165,9 @@ t_stress() {
         3) act="size $((MENU_X[8] + 40 + RANDOM % (1024 - WIN_X - MENU_X[8] - 39))) $((300 + RANDOM % (768 - WIN_Y - 299)))"
             xdotool windowsize "$WIN" ${act#size } ;;
         4) x=$((15 + RANDOM % 270)) act="Stream, a click at $x on the position bar, OK"
-            drv_command Stream && drv_dialog " Stream settings" && xdotool mousemove $((DLG_X + x)) $((DLG_Y + 40)) click 1 &&
-                drv_button OK && wait_gone "$DLG" 5 || stuck "$act: the dialog did not open and close within 5 s" || return ;;
+            drv_command Stream && drv_dialog " Stream settings" &&
+                xdotool mousemove $((DLG_X + x)) $((DLG_Y + 40)) click 1 && drv_button OK && within 5 gone "$DLG" ||
+                stuck "$act: the dialog did not open and close within 5 s" || return ;;
         5) act="hand-over of ${clips[RANDOM % 7]}" && second_start "$MEDIA/${act#hand-over of }"
             [ "$SECOND_STATUS" = 0 ] || stuck "$act ended with $SECOND_STATUS after $SECOND_MS ms" || return ;;
         esac

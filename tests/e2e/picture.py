@@ -1,13 +1,13 @@
 #!/usr/bin/env python3
 """What the player's window shows, for both builds' drivers (SHOT: an xwd
 dump; X Y W H: an area of it; TOP: its first row the tool bar never covers):
-  layout SHOT | menu SHOT MENU_H | colour SHOT X Y W H | diff A B X Y W H | ink, thumb SHOT X Y W H
+  layout SHOT | menu SHOT MENU_H | colour SHOT X Y W H | moved A B X Y W H | ink, thumb SHOT X Y W H
   still SRC X Y W H SECONDS REST OUT      SRC (window id or root) rests REST s on a picture
   identify SHOT X Y W H TOP CLIP N PSNR   frame N of CLIP: its scrolling hue band's rows name
                                           it, then luma PSNR against ffmpeg's decode scaled as
                                           the blit does (Qt, or PICTURE_SCALE=gdi: Wine's GDI)
   damage LOG MENU_H | sequence LOG CLIP FIRST COUNT | flushes LOG W H TOP   frames drawn (X DAMAGE)"""
-import os, select, signal, struct, subprocess, sys, time
+import os, struct, subprocess, sys, time
 import numpy as np
 
 COLOURS = {"black": (0, 0, 0), "red": (235, 16, 16), "green": (16, 200, 16), "blue": (16, 16, 235), "magenta": (192, 32, 128)}
@@ -17,13 +17,12 @@ def band(h):
     return slice(int(184 / 240 * h), int(206 / 240 * h))
 
 def parse_xwd(data, x=0, y=0, w=None, h=None):
-    """A dump's pixels (RGB), or those of its area W x H at X, Y as floats."""
+    """A dump's pixels (RGB, Xvfb's BGRX order), or those of its area W x H at X, Y as floats."""
     hd = struct.unpack(">25I", data[:100])
-    width, height, order, size, line = hd[4], hd[5], hd[7], hd[11] // 8, hd[12]
+    width, height, size, line = hd[4], hd[5], hd[11] // 8, hd[12]
     rows = np.frombuffer(data, np.uint8, count=line * height, offset=hd[0] + hd[19] * 12)
-    px = rows.reshape(height, line)[:, : width * size].reshape(height, width, size)
-    px = px[:, :, 2::-1] if order == 0 else px[:, :, size - 3:]
-    return px.copy() if w is None else px[y:y + h, x:x + w].astype(np.float64)
+    px = rows.reshape(height, line)[:, : width * size].reshape(height, width, size)[:, :, 2::-1]
+    return px if w is None else px[y:y + h, x:x + w].astype(np.float64)
 
 def shot(path, *area):
     return parse_xwd(open(path, "rb").read(), *area)
@@ -87,7 +86,7 @@ def cmd_still(src, x, y, w, h, seconds, rest, out):
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
         if len(data) > 100:
             part = parse_xwd(data, x, y, w, h)
-            if last is None or part.shape != last.shape or not np.array_equal(part, last):
+            if not np.array_equal(part, last):
                 last, since = part, time.time()
             elif time.time() - since >= rest and luma(part).std() >= 20:
                 open(out, "wb").write(data)
@@ -111,9 +110,10 @@ def cmd_colour(path, x, y, w, h):
     flat = np.sqrt(((part - mean) ** 2).sum(axis=1).mean()) < 20
     print(best if flat and np.sqrt(np.sum((mean - COLOURS[best]) ** 2)) < 45 else "mixed")
 
-def cmd_diff(a, b, x, y, w, h):
+def cmd_moved(a, b, x, y, w, h):
+    """Whether B differs from A and shows a picture, not a flat fill."""
     a, b = luma(shot(a, x, y, w, h)), luma(shot(b, x, y, w, h))
-    print("%.2f %.1f" % (np.sqrt(mse(a, b)), b.std()))
+    return 0 if np.sqrt(mse(a, b)) >= 0.005 and b.std() >= 20 else 1
 
 def cmd_ink(path, x, y, w, h):
     """Dark (text) and pure blue (link) shares, longest blue run in a row (underline), colour spread."""
@@ -133,7 +133,6 @@ def cmd_thumb(path, x, y, w, h):
     right = max((i for i in edges if rg and i < rg[0] - 1), default=None)
     light = runs(i for i in range(left + 1, right) if row[i] >= 238) if None not in (left, right) else []
     if not light:
-        print("none")
         return 1
     a, b = max(light, key=lambda r: r[1] - r[0])
     travel = (right - left) - (b - a + 2)
@@ -149,30 +148,27 @@ def cmd_damage(log, menu_h):
     d.set_error_handler(lambda *a: None)
     d.damage_query_version()
     d.screen().root.change_attributes(event_mask=X.SubstructureNotifyMask)
-    run = [True]
-    signal.signal(signal.SIGTERM, lambda *a: run.clear())
     with open(log, "w", buffering=1) as out, open(log + ".grabs", "wb") as grabs:
         d.sync()
         out.write("ready\n")
-        while run:
-            while d.pending_events():
-                e = d.next_event()
-                if e.type == X.CreateNotify:
-                    e.window.damage_create(damage.DamageReportRawRectangles)
-                elif e.type == d.extension_event.DamageNotify:
-                    a = e.area
-                    line = "%.4f %d %d %d %d" % (time.time(), a.x, a.y, a.width, a.height)
-                    if a.x == 0 and a.y >= menu_h and a.height > 8:
-                        ch = a.y + a.height - menu_h
-                        rows = band(ch)
-                        try:
-                            img = e.drawable.get_image(0, menu_h + rows.start, a.width, rows.stop - rows.start, X.ZPixmap, 0xFFFFFFFF)
-                            line += " %d %d %d %d %d" % (grabs.tell(), a.width, rows.stop - rows.start, ch, d.pending_events() > 0)
-                            grabs.write(img.data)
-                        except Exception:
-                            pass
-                    out.write(line + "\n")
-            select.select([d.fileno()], [], [], 0.05)
+        while True:
+            e = d.next_event()
+            if e.type == X.CreateNotify:
+                e.window.damage_create(damage.DamageReportRawRectangles)
+            elif e.type == d.extension_event.DamageNotify:
+                a = e.area
+                line = "%.4f %d %d %d %d" % (time.time(), a.x, a.y, a.width, a.height)
+                if a.x == 0 and a.y >= menu_h and a.height > 8:
+                    ch = a.y + a.height - menu_h
+                    rows = band(ch)
+                    n = rows.stop - rows.start
+                    try:
+                        img = e.drawable.get_image(0, menu_h + rows.start, a.width, n, X.ZPixmap, 0xFFFFFFFF)
+                        line += " %d %d %d %d %d" % (grabs.tell(), a.width, n, ch, d.pending_events() > 0)
+                        grabs.write(img.data)
+                    except Exception:
+                        pass
+                out.write(line + "\n")
 
 def pictures(log, keep=lambda x, y, w, h: True):
     """Drawings that put a picture up, (time, band), but black fills and a late read equal to
@@ -209,16 +205,10 @@ def cmd_sequence(log, clip, first, count):
     return 0 if ok else 1
 
 def cmd_flushes(log, w, h, top):
+    """How many frames reached the window, in how many seconds from the first to the last."""
     t = [when for when, _ in pictures(log, lambda x, y, dw, dh: x == 0 and dw == w and y >= top and y + dh == h)]
-    print(*([len(t), "%.4f" % t[0], "%.4f" % t[-1]] if t else [0, 0, 0]))
-
-def main(a):
-    command = globals().get("cmd_" + a[1]) if len(a) > 1 else None
-    if not command or command.__code__.co_argcount != len(a) - 2:
-        sys.stderr.write(__doc__)
-        return 2
-    args = [int(v) if v.isdigit() else float(v) if v.replace(".", "", 1).isdigit() else v for v in a[2:]]
-    return command(*args) or 0
+    print(len(t), "%.2f" % (t[-1] - t[0] if t else 0))
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    args = [int(v) if v.isdigit() else float(v) if v.replace(".", "", 1).isdigit() else v for v in sys.argv[2:]]
+    sys.exit(globals()["cmd_" + sys.argv[1]](*args) or 0)

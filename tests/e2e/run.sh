@@ -28,10 +28,13 @@ fail() { [ -s "$CASE_DIR/why" ] || printf '%s\n' "$*" >"$CASE_DIR/why"; return 1
 picture() { "$PY" "$E2E/picture.py" "$@"; }
 between() { awk -v v="$1" -v a="$2" -v b="$3" 'BEGIN { exit !(v >= a && v <= b) }'; }
 kill_tree() { local c; for c in $(pgrep -P "$1"); do kill_tree "$c"; done; kill -9 "$1" 2>/dev/null; }
-# retry TENTHS COMMAND...: the command succeeds within that many tenths of a second.
-retry() { local n=$1 && shift && until "$@"; do ((n-- > 0)) || return 1; sleep 0.1; done; }
+# within SECONDS COMMAND...: the command succeeds before that time is up, tried every tenth of a second.
+within() {
+    local end && end=$(date -d "+$1 seconds" +%s%N) && shift
+    until "$@"; do (($(date +%s%N) < end)) || return 1; sleep 0.1; done
+}
 # player_status SECONDS: the player's exit status once it ended (status 1 while it runs).
-player_status() { retry $(($1 * 10)) test -s "$PLAYER_DIR/status" && cat "$PLAYER_DIR/status"; }
+player_status() { within "$1" test -s "$PLAYER_DIR/status" && cat "$PLAYER_DIR/status"; }
 # end_case: what the case started is stopped, then the driver's own leftovers.
 end_case() {
     local pid
@@ -57,15 +60,17 @@ for c in red:EB1010 green:10C810 blue:1010EB magenta:C02080; do clip "solid-${c%
     clip halves.avi 6 "color=c=0xEB1010:s=320x240:r=25:d=3[a];color=c=0x1010EB:s=320x240:r=25:d=3[b];[a][b]concat=n=2:v=1:a=0" &&
     clip long.avi 12 "testsrc=size=320x240:r=25:d=12" || { say "cannot make the clips"; exit 2; }
 
-# --- The steps of cases.txt, made of what the driver gives: drv_setup, drv_stop, drv_cleanup (the
-# world up and down, a case's leftovers); drv_prepare, drv_config LINE... (a fresh PLAYER_DIR with the
-# player and its file); run_player, second_player ARGS... (the player in the foreground, a second
-# start); drv_window_shown, drv_window_rect (waits; RECT "X Y W H"); drv_key NAME, drv_command NAME,
-# drv_codec_box, drv_stderr ("-": none to read); drv_shot FILE, drv_area (the video area), drv_client
-# (the client area, its first row under the tool bar); drv_still SECONDS (at rest in STILL_SHOT);
-# drv_watch, drv_count ("COUNT SPAN" drawn from the next start on), t_frames CLIP FIRST N (which);
-# drv_dialog TITLE, drv_button NAME, drv_gone, drv_bar NAME (share of its way).
-t_fresh() { LAUNCH_ENV=() MARK=0 && drv_prepare || fail "cannot prepare the player"; }
+# --- The steps of cases.txt, made of what the driver gives: drv_setup, drv_stop, drv_cleanup (the world up
+# and down, a case's leftovers); drv_prepare, drv_config LINE... (what PLAYER_DIR needs beside the player, its
+# file); run_player, second_player ARGS... (the player in the foreground, a second start); drv_window_shown,
+# drv_window_rect (waits; RECT "X Y W H"); drv_key NAME, drv_command NAME, drv_codec_box, drv_stderr ("-":
+# none to read); drv_shot FILE, drv_area (the video area), drv_client (the client area, its first row under
+# the tool bar); drv_still SECONDS (at rest in STILL_SHOT); drv_watch, drv_count ("COUNT SPAN" drawn from the
+# next start on), t_frames CLIP FIRST N (which); drv_dialog TITLE, drv_button NAME, drv_gone, drv_bar NAME.
+t_fresh() {
+    LAUNCH_ENV=() MARK=0 PLAYER_DIR="$CASE_DIR/player" && rm -rf "$PLAYER_DIR" && mkdir -p "$PLAYER_DIR" &&
+        cp "$PLAYER" "$PLAYER_DIR/" && drv_prepare || fail "cannot prepare the player"
+}
 t_env() { LAUNCH_ENV+=("$@"); }
 t_given() {
     drv_config "$@" || fail "cannot write the configuration" || return
@@ -121,15 +126,11 @@ t_handover() {
     [ "$SECOND_STATUS" = 0 ] && ((SECOND_MS < HANDOVER_MS)) || fail "the second start ended with $SECOND_STATUS after $SECOND_MS ms"
 }
 colour_now() { drv_shot "$CASE_DIR/colour.xwd" && picture colour "$CASE_DIR/colour.xwd" $(drv_area); }
+colour_is() { SEEN=$(colour_now) && [ "$SEEN" = "$1" ]; }
 # colour NAME [SECONDS]: the video area turns to that flat colour.
 t_colour() {
-    local seen until && until=$(date -d "+${2:-8} seconds" +%s%N) && drv_window_rect || fail "no player window" || return
-    while seen=$(colour_now); do
-        [ "$seen" = "$1" ] && return 0
-        (($(date +%s%N) < until)) || fail "the screen shows ${seen:-nothing}, not $1" || return
-        sleep 0.05
-    done
-    fail "cannot read the screen"
+    drv_window_rect || fail "no player window" || return
+    within "${2:-8}" colour_is "$1" || fail "the screen shows ${SEEN:-nothing}, not $1"
 }
 # colours NAME...: the flat colours the video area takes, each once, until it rests on the last a second.
 t_colours() {
@@ -143,14 +144,13 @@ t_colours() {
     note "colours:$sequence" && [ "$sequence" = " $*" ] || fail "the items showed as:$sequence"
 }
 # moving [SECONDS]: within that time two dumps half a second apart differ and show a picture.
+moved() {
+    drv_shot "$CASE_DIR/a.xwd" && sleep 0.5 && drv_shot "$CASE_DIR/b.xwd" &&
+        picture moved "$CASE_DIR/a.xwd" "$CASE_DIR/b.xwd" $(drv_area)
+}
 t_moving() {
-    local d s deadline=$((SECONDS + ${1:-5})) && drv_window_rect || fail "no player window" || return
-    while ((SECONDS < deadline)); do
-        drv_shot "$CASE_DIR/a.xwd" && sleep 0.5 && drv_shot "$CASE_DIR/b.xwd"
-        read -r d s < <(picture diff "$CASE_DIR/a.xwd" "$CASE_DIR/b.xwd" $(drv_area))
-        [ "$d" != 0.00 ] && ((${s%.*} >= 20)) && return 0
-    done
-    fail "the picture does not move"
+    drv_window_rect || fail "no player window" || return
+    within "${1:-5}" moved || fail "the picture does not move"
 }
 t_watch() { drv_watch || fail "cannot watch the window's drawing"; }
 # mark: frames drawn from now on are counted by shown; held SECONDS: none come meanwhile.
@@ -201,23 +201,17 @@ t_nothing_beside() {
     [ ! -e "$PLAYER_DIR/ostrel.cfg.new" ] || fail "a temporary file was left beside the configuration"
 }
 # config [KEY=VALUE...]: the file holds the bytes of tests/golden/ostrel.cfg (the defaults) with those values
-# (from column 14), and a header naming today (or an hour ago, across midnight) and a time as the golden one does.
+# (from column 14), its header naming today (or an hour ago, across midnight) and a time as the golden one does.
 t_config() {
-    local file="$PLAYER_DIR/ostrel.cfg" days pair script=(-e "")
+    local file="$PLAYER_DIR/ostrel.cfg" pair script=(-e "1s/ - .*/ - (today)\r/") day
     [ -f "$file" ] || fail "no configuration file" || return
-    days="$(LC_ALL=C date +'%a %b %d')|$(LC_ALL=C date -d '-1 hour' +'%a %b %d')"
-    grep -Eq "^$(head -n 1 "$GOLDEN" | sed 's/ - .*//; s/\./\\./g') - ($days) [0-2][0-9]:[0-5][0-9]:[0-5][0-9] $(date +%Y)"$'\r$' \
-        <(head -n 1 "$file") || fail "header line of the configuration: $(head -n 1 "$file" | cat -A)" || return
+    day="($(LC_ALL=C date +'%a %b %d')|$(LC_ALL=C date -d '-1 hour' +'%a %b %d'))"
     for pair; do
         script+=(-e "s/^${pair%%=*} .*\r\$/$(printf '%-13s%s' "${pair%%=*}" "${pair#*=}" | sed 's/[\/&]/\\&/g')\r/")
     done
-    diff -a <(tail -n +2 "$GOLDEN" | sed "${script[@]}") <(tail -n +2 "$file") >"$CASE_DIR/config.diff" ||
+    diff -a <(sed -E "${script[@]}" "$GOLDEN") >"$CASE_DIR/config.diff" \
+        <(sed -E "1s/ - $day [0-2][0-9]:[0-5][0-9]:[0-5][0-9] $(date +%Y)\r\$/ - (today)\r/" "$file") ||
         fail "configuration differs from the layout: $(grep -m 3 '^[<>]' "$CASE_DIR/config.diff" | cat -A | tr '\n' ' ')"
-}
-# config_placed [KEY=VALUE...]: config, with the window's place now.
-t_config_placed() {
-    drv_window_rect && read -r x y w h <<<"$RECT" || fail "no player window" || return
-    t_config "$@" XCoord="$x" YCoord="$y" Width="$w" Height="$h"
 }
 
 # --- The world, and its end whatever way the run ends.

@@ -9,18 +9,18 @@
 # addresses go to a stand-in browser (WineBrowser\Browsers) that notes them.
 # shellcheck source=../../scripts/wine-world.sh
 source "$E2E/../../scripts/wine-world.sh"
-EXE="$BUILD/ostrel.exe" TOOLS="$WORK/tools" HANDOVER_MS=10000 CASE_LIMIT=${E2E_CASE_LIMIT:-120} TOOLBAR_ROWS=40
+PLAYER="$BUILD/ostrel.exe" TOOLS="$WORK/tools" HANDOVER_MS=10000 CASE_LIMIT=${E2E_CASE_LIMIT:-120} TOOLBAR_ROWS=40
 TRACE="-all,trace+ddraw,trace+winmm,+timestamp"
 export PICTURE_SCALE=gdi
 declare -A ID=([Open]=40001 [Start]=40002 [Pause]=40003 [Stop]=40004 [Stream]=40005 [Save]=40009 [About]=40010
     [Site]=40015 [Exit]=40016 [OK]=1 [Cancel]=2 [prev]=40006 [next]=40007 [position]=40017 [volume]=40018)
 
 drv_setup() {
-    [ -f "$EXE" ] || { say "no $EXE: build the Windows player first"; return 1; }
+    [ -f "$PLAYER" ] || { say "no $PLAYER: build the Windows player first"; return 1; }
     mkdir -p "$TOOLS" "$WORK/home" || return
     if [ ! "$TOOLS/driver.exe" -nt "$E2E/driver.cpp" ] || [ ! "$TOOLS/url.dll" -nt "$E2E/offline.c" ]; then
         x86_64-w64-mingw32-g++ -std=c++20 -O1 -Wall -Wextra -Werror -static -o "$TOOLS/driver.exe" \
-            "$E2E/driver.cpp" -lurl -lshell32 && x86_64-w64-mingw32-gcc -shared -O1 -Wall -Werror \
+            "$E2E/driver.cpp" -lshell32 && x86_64-w64-mingw32-gcc -shared -O1 -Wall -Werror \
             -o "$TOOLS/url.dll" "$E2E/offline.c" || { say "cannot build the driver"; return 1; }
     fi
     export HOME="$WORK/home"
@@ -39,12 +39,10 @@ drv_stop() { wineserver -k; wineserver -w; kill "$XVFB_PID" "$PULSE_PID" && wait
 drv() { timeout -k 5 30 wine "$TOOLS/driver.exe" "$@" 2>/dev/null | sed -u 's/\r$//'; return "${PIPESTATUS[0]}"; }
 winargs() { local a; ARGS=(); for a; do [[ $a == /* ]] && a=$(winpath "$a"); ARGS+=("$a"); done; }
 
-# The player's folder, and one for second starts (Wine starts take a second or more).
+# A folder for second starts (Wine starts take a second or more).
 drv_prepare() {
-    PLAYER_DIR="$CASE_DIR/player" PLAYER_TRACE=-all OVERRIDES=$WINEDLLOVERRIDES
-    : >"$WORK/browser.log"
-    rm -rf "$PLAYER_DIR" "$CASE_DIR/second" && mkdir -p "$PLAYER_DIR" "$CASE_DIR/second" &&
-        cp "$EXE" "$PLAYER_DIR/ostrel.exe" && cp "$EXE" "$CASE_DIR/second/ostrel.exe"
+    PLAYER_TRACE=-all OVERRIDES=$WINEDLLOVERRIDES && : >"$WORK/browser.log"
+    rm -rf "$CASE_DIR/second" && mkdir -p "$CASE_DIR/second" && cp "$PLAYER" "$CASE_DIR/second/"
 }
 drv_config() {
     local l && for l; do [[ $l == "FileName /"* ]] && l="FileName $(winpath "${l#FileName }")"; printf '%s\r\n' "$l"; done >"$PLAYER_DIR/ostrel.cfg"
@@ -62,9 +60,11 @@ drv_window_shown() { drv is-window >/dev/null; }
 drv_window_rect() { read -r AREA_X AREA_Y AREA_W AREA_H RECT < <(drv wait-window); }
 drv_key() { [ "$1" = Escape ] && drv key 0x1B >/dev/null; }
 drv_command() { [ -n "${ID[$1]}" ] && drv command "${ID[$1]}" >/dev/null; }
+# The message box's text is its control 0xFFFF.
 drv_codec_box() {
-    drv find-dialog "Codec problem" 30000 >/dev/null && drv dialog-texts "Codec problem" | grep -q "Codec is not available" &&
-        drv is-window >/dev/null && [ ! -s "$PLAYER_DIR/status" ] && drv dialog-command "Codec problem" 1 >/dev/null
+    local box="Codec problem" && drv find-dialog "$box" 30000 >/dev/null &&
+        [ "$(drv dialog-text "$box" 0xFFFF)" = "Codec is not available ..." ] && drv is-window >/dev/null &&
+        [ ! -s "$PLAYER_DIR/status" ] && drv dialog-command "$box" 1 >/dev/null
 }
 # borderless: the client area is the whole window but the menu bar.
 t_borderless() {
@@ -106,16 +106,13 @@ t_volumes() {
 # browser [URL...]: the stand-in browser was asked to open one of them (none: nothing within 3 s).
 t_browser() {
     [ $# = 0 ] && { sleep 3; [ ! -s "$WORK/browser.log" ] || fail "opened: $(tr '\n' ' ' <"$WORK/browser.log")"; return; }
-    retry 100 grep -qxF "$(printf '%s\n' "$@")" "$WORK/browser.log" || fail "the browser was asked for: $(tr '\n' ' ' <"$WORK/browser.log")"
+    within 10 grep -qxF "$(printf '%s\n' "$@")" "$WORK/browser.log" ||
+        fail "the browser was asked for: $(tr '\n' ' ' <"$WORK/browser.log")"
 }
 t_type() { drv dialog-set-text "$DLG_TITLE" "$1" "$(winpath "$2")" >/dev/null || fail "cannot type into control $1"; }
 t_drop() { drv drop "$(winpath "$1")" >/dev/null || fail "cannot drop a file"; }
 # offline: the URL library beside the player reports the machine offline.
-t_offline() {
-    cp "$TOOLS/url.dll" "$TOOLS/driver.exe" "$PLAYER_DIR/" && OVERRIDES="$WINEDLLOVERRIDES;url=n"
-    [ "$(cd "$PLAYER_DIR" && WINEDLLOVERRIDES=$OVERRIDES wine driver.exe inet-offline 2>/dev/null | tr -d '\r')" = 1 ] ||
-        fail "the stand-in does not report offline"
-}
+t_offline() { cp "$TOOLS/url.dll" "$PLAYER_DIR/" && OVERRIDES="$WINEDLLOVERRIDES;url=n"; }
 # last_frame CLIP SLACK LAST: the picture at rest is frame LAST of CLIP or before, at most SLACK before the last drawn.
 t_last_frame() {
     local n best && read -r n _ < <(drv_count) && best=$(picture identify "$STILL_SHOT" $(drv_client) "$1" $((n - 1)) 0 | sed 's/best=\([0-9]*\).*/\1/')
