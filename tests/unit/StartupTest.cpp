@@ -20,7 +20,7 @@ public:
     void SetUp() override { fake.deviceVolume = 0x51515151; }
 };
 
-TEST_F(StartupTest, AFreshStartOpensTheWindowAtTheDefaultsThenWaitsForMessages) {
+TEST_F(StartupTest, AStartOpensTheWindowBlacksTheAreaThenPlaysTheFirstItemFromTheLoop) {
     EXPECT_EQ(run(), kIdleQuit);  // the loop's own result comes back
     // The tool bar: the size message of the window's creation finds the
     // default mode, graphic, before start-up switches to text.
@@ -32,17 +32,14 @@ TEST_F(StartupTest, AFreshStartOpensTheWindowAtTheDefaultsThenWaitsForMessages) 
                   " waveOutGetVolume() waveOutClose() GetClientRect() ClientToScreen() "
                   "ClientToScreen() " +
                   kBlackArea + " WaitMessage(idle)");
-    EXPECT_EQ(fake.windowProc, &mainWindowProc);
-    EXPECT_EQ(state.exeDir, dir + "/");
-    EXPECT_EQ(joined({state.versionText, state.authorId, state.discTitle, state.authorSite,
-                      state.authorNet}),
-              "2.03 none none ostrel.org/products.html ostrel.org");
+    EXPECT_TRUE(fake.windowProc == &mainWindowProc && state.mainWindow == mainWindow &&
+                state.arrowCursor == handle<CursorObject>(0x55));
+    EXPECT_EQ(joined({state.exeDir, state.versionText, state.authorId, state.discTitle,
+                      state.authorSite, state.authorNet}),
+              dir + "/ 2.03 none none ostrel.org/products.html ostrel.org");
     EXPECT_EQ(state.menuBarMode * 10 + state.volumeLevel, kMenuText * 10 + 3);
-    EXPECT_EQ(state.mainWindow, mainWindow);
-    EXPECT_EQ(state.arrowCursor, handle<CursorObject>(0x55));
-}
-
-TEST_F(StartupTest, TheFirstItemIsSetUpBeforeTheAreaIsBlackedAndPlaysFromTheLoop) {
+    // The first item is set up before the area is blacked and plays from the loop.
+    reset();
     file("ostrel.cfg", "XCoord 10\r\nYCoord 20\r\nWidth 300\r\nHeight 200\r\nMenuBar text\r\n");
     EXPECT_EQ(run(clip("a.avi", {4})), kIdleQuit);
     EXPECT_EQ(fake.count("Blt("), 4);
@@ -75,26 +72,6 @@ TEST_F(StartupTest, OnlyNoMenuBarInFullScreenGoesWithoutAFrame) {
     }
 }
 
-TEST_F(StartupTest, ASecondStartHandsItsCommandLineToTheRunningPlayer) {
-    fake.otherInstance = true;
-    // The running player's window => the command line => the log after
-    // FindWindow; the terminator counts; without the window the lone sound
-    // plays.
-    for (const char* row : {"0x300 => -s 25 clip.avi => SetForegroundWindow(0x300) "
-                            "SendCopyData(0x300,-s 25 clip.avi,15)",
-                            "0x300 =>  => SetForegroundWindow(0x300)", "0 => -s 25 clip.avi => "}) {
-        Lines c = split(row);
-        fake.log.clear();
-        fake.otherWindow = window(std::stoul(c[0], nullptr, 16));
-        EXPECT_EQ(run(c[1]), 0);
-        EXPECT_EQ(logText(),
-                  "LoadIcon(10) LoadIcon(10) LoadCursor() CreateMutex(OSTREL) CloseHandle(0x77) "
-                  "FindWindow( ostrelwin, ostrel v2.03)" +
-                      (c[2].empty() ? "" : " " + c[2]));
-    }
-    EXPECT_FALSE(fs::exists(configPath()));
-}
-
 TEST_F(StartupTest, TheFolderEndsAtTheLastSeparatorAndMustLeaveRoomForTheFile) {
     const std::string fits = "/" + std::string(248, 'd') + "/";  // but not with the file's name
     for (auto [modulePath, exeDir] : std::initializer_list<std::pair<std::string, std::string>>{
@@ -119,7 +96,9 @@ TEST_F(StartupTest, TheFolderEndsAtTheLastSeparatorAndMustLeaveRoomForTheFile) {
 // How the run is made to end => the scripted call and its answers => the
 // command line (a.avi a clip, *.wav a sound, gone.avi missing) => exit
 // status, window made, configuration written, volume restored => the
-// failure's text => the end of the log.
+// failure's text => the end of the log. A second start hands its command
+// line, terminator counted, to the running player's window; without one
+// there is no one to tell.
 TEST_F(StartupTest, EveryWayARunEnds) {
     const std::map<std::string, I64> answers = {
         {"0", 0}, {"ok", kOk}, {"fail", kFail}, {"lost", kSurfaceLost}, {"error", kMmError}};
@@ -148,7 +127,10 @@ TEST_F(StartupTest, EveryWayARunEnds) {
              "SetCursor(null) Update(0) GetClientRect() ClientToScreen() ClientToScreen() Blt(primary,offscreen,204,250,658,580,0,0,320,240,0x1000000,no fx)",
              "escape =>  => a.avi => 0 111 =>  => WaitMessage() PostMessage(0x100,0x10,0,0) DefWindowProc(0x10) LocalTime() FindWindow( ostrelwin, ostrel v2.03) "
              "GetWindowRect() ReplaceFile(ostrel.cfg.new,ostrel.cfg) PostQuitMessage(0) Release(stream) Release(sample) Release(ddStream) Release(videoStream) " + kReleases + kRestore,
-             "hand-over =>  =>  => 1 101 => ostrel: item not found: gone.avi => Exists(gone.avi) " + ended}) {
+             "hand-over =>  =>  => 1 101 => ostrel: item not found: gone.avi => Exists(gone.avi) " + ended,
+             "second start at 0x300 =>  => -s 25 clip => 0 000 =>  => LoadIcon(10) LoadIcon(10) LoadCursor() CreateMutex(OSTREL) CloseHandle(0x77) FindWindow( ostrelwin, ostrel v2.03) SetForegroundWindow(0x300) SendCopyData(0x300,-s 25 clip,11)",
+             "second start at 0x300 =>  =>  => 0 000 =>  => CreateMutex(OSTREL) CloseHandle(0x77) FindWindow( ostrelwin, ostrel v2.03) SetForegroundWindow(0x300)",
+             "second start at 0 =>  => -s 25 clip => 0 000 =>  => LoadIcon(10) LoadIcon(10) LoadCursor() CreateMutex(OSTREL) CloseHandle(0x77) FindWindow( ostrelwin, ostrel v2.03)"}) {
         // clang-format on
         Lines c = split(row);
         SCOPED_TRACE(row);
@@ -168,15 +150,16 @@ TEST_F(StartupTest, EveryWayARunEnds) {
             fake.script(name, {answers.at(answer)});
         if (line.find('.') != std::string::npos)
             line = line == "gone.avi" ? gone : line == "a.avi" ? clip(line, {3}) : file(line);
-        if (config == "escape")
-            fake.idleScript.push_back([&] {
-                fake.queue.push_back({mainWindow, kWmKeyDown, kVkEscape, 0});
-            });
-        if (config == "hand-over")
+        if (config == "escape" || config == "hand-over")
             fake.idleScript.push_back([&] {
                 fake.queue.push_back(
-                    {mainWindow, kWmCopyData, 0, reinterpret_cast<LParam>(&handOver)});
+                    config == "escape"
+                        ? Message{mainWindow, kWmKeyDown, kVkEscape}
+                        : Message{mainWindow, kWmCopyData, 0, reinterpret_cast<LParam>(&handOver)});
             });
+        fake.otherInstance = config.rfind("second start at ", 0) == 0;
+        if (fake.otherInstance)
+            fake.otherWindow = window(std::stoul(config.substr(16), nullptr, 16));
         int exit = run(line);
         EXPECT_EQ(format("%d %d%d%d", exit, state.mainWindow != nullptr, fake.count("ReplaceFile("),
                          fake.count("waveOutSetVolume(0x51515151)")),
@@ -196,6 +179,8 @@ TEST_F(StartupTest, EveryWayARunEnds) {
                 std::string::npos);
         else if (config.find('\n') != std::string::npos)
             EXPECT_EQ(readFile(configPath()), config);
+        else
+            EXPECT_EQ(fs::exists(configPath()), config == "unreadable configuration");
     }
 }
 
@@ -203,37 +188,24 @@ TEST_F(StartupTest, EveryWayARunEnds) {
 
 using MainLoopTest = UiTest;
 
-TEST_F(MainLoopTest, WithNothingToPlayItWaitsForMessagesInsteadOfSpinning) {
-    state.haveInput = 1;
+TEST_F(MainLoopTest, MessagesGoFirstAndWithNothingToPlayItWaitsInsteadOfSpinning) {
+    playList({clip("a.avi", {5})});
+    fake.queue.push_back({mainWindow, kWmActivate, kWaInactive, 0});  // before any frame
     for (int i = 0; i < 3; ++i)
         fake.idleScript.push_back([] {});  // woken without a message
     EXPECT_EQ(runMainLoop(), kIdleQuit);
     state.haveInput = 0, state.playing = 1;
     EXPECT_EQ(runMainLoop(), kIdleQuit);
+    state.haveInput = 1;
+    fake.queue.push_back({nullptr, kWmQuit, 7, 0});  // quit ends the loop with its code
+    EXPECT_EQ(runMainLoop(), 7);
     EXPECT_EQ(logText(),
               "WaitMessage() WaitMessage() WaitMessage() WaitMessage(idle) WaitMessage(idle)");
-}
-
-TEST_F(MainLoopTest, WhilePlayingItPumpsWithoutWaitingAndMessagesGoFirst) {
-    playList({clip("a.avi", {5})});
-    EXPECT_EQ(runMainLoop(), kIdleQuit);
-    EXPECT_EQ(fake.count("Blt(") * 10 + fake.count("WaitMessage(idle)"),
-              51);  // waits once it ended
-    EXPECT_EQ(fake.log.back(), "WaitMessage(idle)");
     playList({clip("a.avi", {5})});
     fake.script("Blt", {kOk, kOk, kFail});  // a failing frame ends it at once
     EXPECT_EQ(runMainLoop(), 0);
     EXPECT_EQ(fake.count("Blt(") * 10 + fake.count("WaitMessage"), 30);
     EXPECT_EQ(exitCodeFor(0), 1);
-    playList({clip("a.avi", {5})});
-    fake.queue.push_back({mainWindow, kWmActivate, kWaInactive, 0});
-    EXPECT_EQ(runMainLoop(), kIdleQuit);
-    EXPECT_EQ(fake.count("Update("), 0);
-    state.playing = 1;
-    fake.log.clear();
-    fake.queue.push_back({nullptr, kWmQuit, 7, 0});  // quit ends the loop with its code
-    EXPECT_EQ(runMainLoop(), 7);
-    EXPECT_TRUE(fake.log.empty());
 }
 
 }  // namespace
