@@ -18,11 +18,6 @@ protected:
         EXPECT_EQ(setupCurrentItem(), 1);
         fake.log.clear();
     }
-    // What the main loop does: pump while there is input and playback is on.
-    void pumpWhilePlaying() {
-        for (int calls = 0; state.haveInput && state.playing && calls < 10000; ++calls)
-            ASSERT_EQ(pumpFrame(), kOk);
-    }
 };
 
 TEST_F(FramePumpTest, EachFrameIsScaledOntoTheVideoAreaTakenAfreshAndAFailingBlitEndsTheRun) {
@@ -43,12 +38,12 @@ TEST_F(FramePumpTest, EachFrameIsScaledOntoTheVideoAreaTakenAfreshAndAFailingBli
         // Nothing is released, restored or posted: the process end reclaims it.
         EXPECT_EQ(fake.count("Release(") + fake.count("waveOut") + fake.count("PostQuit"), 0);
     }
-    fake.clientOrigin = {10, 20};        // the window moved
-    fake.clientRect = {0, 0, 800, 600};  // and grew
+    fake.clientOrigin = {-100, 10};       // the window moved
+    fake.clientRect = {3, 40, 803, 640};  // and grew
     pumpFrame();
     EXPECT_EQ(fake.log.end()[-2],
-              "Blt(primary,offscreen,10,20,810,620,0,0,320,240,0x1000000,no fx)");
-    EXPECT_EQ(state.destRect, (Rect{10, 20, 810, 620}));
+              "Blt(primary,offscreen,-97,50,703,650,0,0,320,240,0x1000000,no fx)");
+    EXPECT_EQ(state.destRect, (Rect{-97, 50, 703, 650}));
     // Without a stream the item ends instead of a missing object being used.
     releaseMediaStream();
     fake.log.clear();
@@ -76,7 +71,9 @@ TEST_F(FramePumpTest, TheEndFrameAndTheEndOfTheListStopTheStreamAndTheCountRunsO
         setLimits(start, end, total, 0);
         list(std::max(items, 1), each);
         state.itemCount = items, state.selectedItem = 3;
-        pumpWhilePlaying();
+        // As the main loop: pump while there is input and playback is on.
+        for (int calls = 0; state.haveInput && state.playing && calls < 10000; ++calls)
+            ASSERT_EQ(pumpFrame(), kOk);
         EXPECT_EQ(format("%d %d %d %d", fake.count("Blt("), fake.count("Update("),
                          fake.count("Release("), state.selectedItem + state.trackPos),
                   c[1]);
