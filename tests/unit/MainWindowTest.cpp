@@ -11,9 +11,9 @@ using MainWindowTest = UiTest;
 TEST_F(MainWindowTest, TheSizeMessageMakesTheToolBarInGraphicAndNoneModes) {
     // The size message of the window's creation comes before start-up has
     // stored the main window: the tool bar goes on the window addressed. A
-    // separator, the nine commands in menu order, a separator; for a
-    // separator the image is its width. Each size message in a tool-bar mode
-    // makes another; the newest is kept.
+    // separator, the nine commands in menu order, a separator (its image is
+    // its width). Each size message in a tool-bar mode makes another; the
+    // newest is kept.
     state.menuBarMode = kMenuGraphic;
     EXPECT_EQ(mainWindowProc(window(0x4321), kWmSize, 0, 0), 0);
     EXPECT_EQ(logText() + " " + fake.toolBar,
@@ -23,9 +23,6 @@ TEST_F(MainWindowTest, TheSizeMessageMakesTheToolBarInGraphicAndNoneModes) {
     state.menuBarMode = kMenuNone;
     send(kWmSize);
     EXPECT_EQ(state.toolBar, window(0x202));
-    state.menuBarMode = kMenuText;
-    send(kWmSize);
-    EXPECT_EQ(fake.count("CreateToolbarEx"), 2);
 }
 
 TEST_F(MainWindowTest, ActivationStartsAndStopsThePumpOnly) {
@@ -87,8 +84,6 @@ TEST_F(MainWindowTest, DestroyWritesTheConfigurationThenEndsTheRun) {
     EXPECT_EQ(logOf({"SendMessage"}), "SendMessage(0x2,0,0)");
     EXPECT_EQ(readFile(configPath()), goldenConfig());
     expectRunEnded(0x12345678, 0);
-    EXPECT_NE(logText().find("ReplaceFile(ostrel.cfg.new,ostrel.cfg) PostQuitMessage(0)"),
-              std::string::npos);
     // A folder that leaves no room for the name is cut, never overrun.
     char configFile[260];
     copyText(state.exeDir, std::string(255, 'd').c_str());
@@ -112,9 +107,9 @@ TEST_F(HandOverTest, AVideoReplacesTheCurrentItemAndRunsAndASoundLeavesTheStream
     handOver(c, c.size() + 1);
     EXPECT_EQ(relative(joined({state.playlist[0], state.playlist[1]})), "a.avi c.avi");
     // 25 of 75 frames of a 3-second item: one second in.
-    EXPECT_EQ(playCalls(),
-              "Release(stream) OpenFile(c.avi,0) GetDuration() Seek(10000000) SetState(Run)");
-    EXPECT_EQ(playState(), "101 1/2 25,0,75,0");
+    EXPECT_EQ(playCalls() + " " + playState(),
+              "Release(stream) OpenFile(c.avi,0) GetDuration() "
+              "Seek(10000000) SetState(Run) 101 1/2 25,0,75,0");
     // A quoted path keeps its blank; an empty text sets the item up again;
     // the text is read only within the size the sender gave, even without a
     // terminator.
@@ -138,8 +133,7 @@ TEST_F(HandOverTest, AVideoReplacesTheCurrentItemAndRunsAndASoundLeavesTheStream
     EXPECT_EQ(playCalls() + " " + playState(),
               "sndPlaySound(ding.wav,1) BltFill 000 1/2 25,0,75,0");
     EXPECT_EQ(state.audioOnly + state.trackPos + state.streamDuration, 0);
-    EXPECT_TRUE(state.multiMediaStream && state.streamSample);
-    EXPECT_EQ(fake.count("PostQuitMessage"), 0);
+    EXPECT_TRUE(state.multiMediaStream && state.streamSample && !state.endRequested);
 }
 
 TEST_F(HandOverTest, ARejectedTextEndsThePlayerWithoutTouchingTheStream) {
