@@ -28,18 +28,16 @@ std::string through(const std::string& log, const std::string& name) {
 using VideoSurfaceTest = PlayerTest;
 
 TEST_F(VideoSurfaceTest, EachStepFailsInTurnAndTheEndOfTheRunReleasesWhatWasMade) {
-    // The failing call (the last call made) => the objects made of factory,
-    // directDraw, primary, offscreen, clipper => what the end releases.
-    // Last, all goes well: a library started before is as good.
-    for (const char* row :
-         {"CoCreateInstance => 00000 => ", "CreateDirectDraw => 10000 => factory",
-          "CreatePrimarySurface => 11000 => factory directDraw",
-          "GetSurfaceDesc => 11100 => factory primary directDraw",
-          "CreateOffscreenSurface => 11100 => factory primary directDraw",
-          "CreateClipper => 11110 => factory primary offscreen directDraw",
-          "SetClipper => 11111 => factory primary offscreen clipper directDraw",
-          "SetHWnd => 11111 => factory primary offscreen clipper directDraw",
-          "CoInitialize => 11111 => factory primary offscreen clipper directDraw"}) {
+    // The failing call (the last call made) => what the end releases, so
+    // what was made. Last, all goes well: a library started before is as good.
+    for (const char* row : {"CoCreateInstance => ", "CreateDirectDraw => factory",
+                            "CreatePrimarySurface => factory directDraw",
+                            "GetSurfaceDesc => factory primary directDraw",
+                            "CreateOffscreenSurface => factory primary directDraw",
+                            "CreateClipper => factory primary offscreen directDraw",
+                            "SetClipper => factory primary offscreen clipper directDraw",
+                            "SetHWnd => factory primary offscreen clipper directDraw",
+                            "CoInitialize => factory primary offscreen clipper directDraw"}) {
         SCOPED_TRACE(row);
         Lines c = split(row);
         bool ok = c[0] == "CoInitialize";
@@ -50,17 +48,13 @@ TEST_F(VideoSurfaceTest, EachStepFailsInTurnAndTheEndOfTheRunReleasesWhatWasMade
         EXPECT_EQ(createVideoSurface(), ok ? kOk : kFail);
         EXPECT_EQ(state.failure, ok ? Failure::None : Failure::NoVideoSurface);
         // The player always draws into its window, once it has the display.
-        EXPECT_EQ(state.fullScreen, c[1] < "11");
+        EXPECT_EQ(state.fullScreen, c[1].find("directDraw") == std::string::npos);
         EXPECT_EQ(logText() + " ", through(kSurfaceLog, ok ? "SetHWnd" : c[0]));
-        EXPECT_EQ(
-            format("%d%d%d%d%d", bool(state.directDrawFactory), bool(state.directDraw),
-                   bool(state.primarySurface), bool(state.offscreenSurface), bool(state.clipper)),
-            c[1]);
         // The end of the run. Before the volume probe there is nothing to restore.
         fake.log.clear();
         quitPlayer();
         releaseVideoSurface();
-        EXPECT_EQ(logText(), releases(c[2]) + "CoUninitialize()");
+        EXPECT_EQ(logText(), releases(c[1]) + "CoUninitialize()");
         EXPECT_EQ(fake.liveObjects, 0);
     }
 }
@@ -137,14 +131,10 @@ TEST_F(MediaStreamTest, EachStepFailsInTurnEndingNothingAndTheEndReleasesWhatItM
     }
 }
 
-TEST_F(MediaStreamTest, AMissingOrUndecodableItemFailsWithoutAStream) {
+TEST_F(MediaStreamTest, AMissingItemFailsWithoutAStream) {
     fs::remove(clipPath);
     EXPECT_EQ(setupCurrentItem(), 0);
-    EXPECT_EQ(openMediaFile(dir.c_str()), kFail);  // a folder passes the existence test
-    EXPECT_EQ(logText(), "Exists(clip.avi) Exists(" + dir +
-                             ") CoCreateInstance(Stream) Initialize(0,0) "
-                             "AddVideo(directDraw,0) AddAudio(null,1) OpenFile(" +
-                             dir + ",0) " + kCodecBox + "Release(stream)");
+    EXPECT_EQ(logText(), "Exists(clip.avi)");
     EXPECT_FALSE(state.multiMediaStream);
     EXPECT_EQ(failureText(), "ostrel: item not found: " + clipPath);
     EXPECT_EQ(createStreamSample(), kFail);  // no stream yet
