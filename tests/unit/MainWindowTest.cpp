@@ -8,23 +8,6 @@ namespace {
 
 using MainWindowTest = UiTest;
 
-TEST_F(MainWindowTest, TheSizeMessageMakesTheToolBarInGraphicAndNoneModes) {
-    // The size message of the window's creation comes before start-up has
-    // stored the main window: the tool bar goes on the window addressed. A
-    // separator, the nine commands in menu order, a separator (its image is
-    // its width). Each size message in a tool-bar mode makes another; the
-    // newest is kept.
-    state.menuBarMode = kMenuGraphic;
-    EXPECT_EQ(mainWindowProc(window(0x4321), kWmSize, 0, 0), 0);
-    EXPECT_EQ(logText() + " " + fake.toolBar,
-              "CreateToolbarEx(0x4321) 50000000 5 9 400000 105 11 16 16 16 16 0:0:4:1 0:40001:4:0 "
-              "1:40002:4:0 2:40003:4:0 3:40004:4:0 4:40005:4:0 5:40009:4:0 6:40010:4:0 7:40015:4:0 "
-              "8:40016:4:0 9:0:4:1");
-    state.menuBarMode = kMenuNone;
-    send(kWmSize);
-    EXPECT_EQ(state.toolBar, window(0x202));
-}
-
 TEST_F(MainWindowTest, ActivationStartsAndStopsThePumpOnly) {
     playList({clip("a.avi")});
     state.multiMediaStream->seek(1200000);
@@ -54,7 +37,21 @@ TEST_F(MainWindowTest, ActivationStartsAndStopsThePumpOnly) {
     EXPECT_EQ(fake.log.size(), 2u);
 }
 
-TEST_F(MainWindowTest, EscapeClosesOtherInputIsSwallowedTheRestGoesToTheDefault) {
+TEST_F(MainWindowTest, SizeMakesTheToolBarEscapeClosesOtherInputIsSwallowedTheRestGoesToDefault) {
+    // The size message of the window's creation comes before start-up has
+    // stored the main window: the tool bar goes on the window addressed. A
+    // separator, the nine commands in menu order, a separator (its image is
+    // its width). Each size message in a tool-bar mode makes another; the
+    // newest is kept.
+    state.menuBarMode = kMenuGraphic;
+    EXPECT_EQ(mainWindowProc(window(0x4321), kWmSize, 0, 0), 0);
+    EXPECT_EQ(logText() + " " + fake.toolBar,
+              "CreateToolbarEx(0x4321) 50000000 5 9 400000 105 11 16 16 16 16 0:0:4:1 0:40001:4:0 "
+              "1:40002:4:0 2:40003:4:0 3:40004:4:0 4:40005:4:0 5:40009:4:0 6:40010:4:0 7:40015:4:0 "
+              "8:40016:4:0 9:0:4:1");
+    state.menuBarMode = kMenuNone;
+    send(kWmSize);
+    EXPECT_EQ(state.toolBar, window(0x202));
     playList({clip("a.avi"), clip("b.avi")});
     setLimits(1, 2, 3, 4);
     std::string before = playState();
