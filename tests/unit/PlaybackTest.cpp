@@ -1,7 +1,7 @@
 // The display objects and the current item's stream: made in a fixed order,
 // every step made to fail in turn with what the end of the run then
 // releases, shows and restores; the black video area; the start frame.
-#include <sstream>
+#include <regex>
 
 #include "PlayerFixture.h"
 
@@ -14,11 +14,7 @@ const std::string kCodecBox = "MessageBox(null,Codec is not available ...,Codec 
 
 // "Release(name) " for each blank-separated name.
 std::string releases(const std::string& names) {
-    std::istringstream in(names);
-    std::string out;
-    for (std::string name; in >> name;)
-        out += "Release(" + name + ") ";
-    return out;
+    return std::regex_replace(names, std::regex("(\\w+) *"), "Release($1) ");
 }
 // `log` up to and with the call `name`, and a blank.
 std::string through(const std::string& log, const std::string& name) {
@@ -62,7 +58,6 @@ TEST_F(VideoSurfaceTest, EachStepFailsInTurnAndTheEndOfTheRunReleasesWhatWasMade
 TEST_F(VideoSurfaceTest, TheBlackAreaCoversTheClientAreaAndWaitsOutABusyDisplay) {
     state.mainWindow = fake.mainWindow = mainWindow;
     ASSERT_EQ(createVideoSurface(), kOk);
-    DirectDrawSurface* primary = state.primarySurface.get();
     const Status invalid = static_cast<Status>(0x80070057u);
     // The fill's answers => the result; lost stays lost. The area is taken
     // once, in screen coordinates; only the fill is repeated.
@@ -74,7 +69,7 @@ TEST_F(VideoSurfaceTest, TheBlackAreaCoversTheClientAreaAndWaitsOutABusyDisplay)
           {{1}, 1}}) {
         fake.log.clear();
         fake.script("BltFill", answers);
-        EXPECT_EQ(clearVideoArea(primary), result);
+        EXPECT_EQ(clearVideoArea(state.primarySurface.get()), result);
         EXPECT_EQ(logText(),
                   "GetClientRect() ClientToScreen() ClientToScreen() " +
                       joined(Lines(std::max<std::size_t>(answers.size(), 1), kBlackArea)));
