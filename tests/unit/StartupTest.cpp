@@ -49,47 +49,41 @@ TEST_F(StartupTest, AStartOpensTheWindowBlacksTheAreaThenPlaysTheFirstItemFromTh
                   "BltFill SetState(Stop) WaitMessage(idle)");
 }
 
-TEST_F(StartupTest, OnlyNoMenuBarInFullScreenGoesWithoutAFrame) {
-    // The configuration => the command line => the window's styles => tool
-    // bars made. Whatever the file said, the run goes on with the text menu,
-    // in a window.
-    for (const char* row : {"MenuBar none\r\nFullScreen yes\r\n =>  => 0x10,0x90000000 => 1",
-                            "MenuBar none\r\n => -fs => 0x10,0x90000000 => 1",
-                            "MenuBar none\r\n =>  => 0x310,0x90CF0000 => 1",
-                            "MenuBar graphic\r\nFullScreen yes\r\n =>  => 0x310,0x90CF0000 => 1",
-                            "MenuBar text\r\nFullScreen yes\r\n =>  => 0x310,0x90CF0000 => 0"}) {
-        SCOPED_TRACE(row);
-        Lines c = split(row);
+TEST_F(StartupTest, TheFolderEndsAtItsLastSeparatorAndOnlyNoMenuBarInFullScreenIsFrameless) {
+    // The player's path ("": in the folder; [N*c]: N times c) => the
+    // configuration => the command line => the folder found => the window's
+    // styles ("": framed; "-": no window) => tool bars made. A path without a
+    // folder looks for the file where the player runs; a folder must leave
+    // room for the file's name. Whatever the file said, the run goes on with
+    // the text menu, in a window.
+    for (const char* row :
+         {"C:\\Games\\Disc One\\ostrel.exe =>  =>  => C:\\Games\\Disc One\\ =>  => 1",
+          "/opt/disc\\one/bin/ostrel =>  =>  => /opt/disc\\one/bin/ =>  => 1",
+          "/ostrel =>  =>  => / =>  => 1", "/opt/a\1b/ostrel =>  =>  => /opt/a\1b/ =>  => 1",
+          "ostrel =>  =>  =>  =>  => 1", "/[248*d]/ostrel =>  =>  => /[248*d]/ => - => 0",
+          "/[300*d]/ostrel =>  =>  =>  => - => 0",
+          " => MenuBar none\r\nFullScreen yes\r\n =>  =>  => 0x10,0x90000000 => 1",
+          " => MenuBar none\r\n => -fs =>  => 0x10,0x90000000 => 1",
+          " => MenuBar none\r\n =>  =>  =>  => 1",
+          " => MenuBar graphic\r\nFullScreen yes\r\n =>  =>  =>  => 1",
+          " => MenuBar text\r\nFullScreen yes\r\n =>  =>  =>  => 0"}) {
+        Lines c = split(expand(row));
+        SCOPED_TRACE(c[0] + c[1]);
         reset();
-        file("ostrel.cfg", c[0]);
-        run(c[1]);
-        std::string styles = c[2];
-        EXPECT_EQ(logOf({"CreateWindow"}),
-                  "CreateWindow(" + styles.insert(styles.find(','), ", ostrelwin, ostrel v2.03") +
-                      ",200,200,462,386)");
-        EXPECT_EQ(std::to_string(fake.count("CreateToolbarEx")), c[3]);
-        EXPECT_EQ(state.menuBarMode * 10 + state.fullScreen, kMenuText * 10);
-    }
-}
-
-TEST_F(StartupTest, TheFolderEndsAtTheLastSeparatorAndMustLeaveRoomForTheFile) {
-    const std::string fits = "/" + std::string(248, 'd') + "/";  // but not with the file's name
-    for (auto [modulePath, exeDir] : std::initializer_list<std::pair<std::string, std::string>>{
-             {"C:\\Games\\Disc One\\ostrel.exe", "C:\\Games\\Disc One\\"},
-             {"/opt/disc\\one/bin/ostrel", "/opt/disc\\one/bin/"},
-             {"/ostrel", "/"},
-             {"/opt/a\1b/ostrel", "/opt/a\1b/"},
-             {"ostrel", ""},  // no folder: the file is looked for where the player runs
-             {fits + "ostrel", fits},
-             {"/" + std::string(300, 'd') + "/ostrel", ""}}) {
-        SCOPED_TRACE(modulePath);
-        reset();
-        fake.modulePath = modulePath;
-        bool runs = modulePath.size() < 260 && exeDir.size() < 100;
-        EXPECT_EQ(runPlayer(instance, ""), runs ? kIdleQuit : 1);
+        if (!c[1].empty()) file("ostrel.cfg", c[1]);
+        fake.modulePath = c[0].empty() ? path("ostrel") : c[0];
+        std::string exeDir = c[0].empty() ? dir + "/" : c[3], styles = c[4];
+        if (styles.empty()) styles = "0x310,0x90CF0000";
+        EXPECT_EQ(runPlayer(instance, c[2].c_str()), styles == "-" ? 1 : kIdleQuit);
         EXPECT_EQ(state.exeDir, exeDir);
-        EXPECT_EQ(logOf({"Exists(", "CreateWindow"}).substr(0, 50),
-                  runs ? ("Exists(" + exeDir + "ostrel.cfg) " + kFramed).substr(0, 50) : "");
+        EXPECT_EQ(logOf({"Exists(" + exeDir, "CreateWindow"}),
+                  styles == "-"
+                      ? ""
+                      : relative("Exists(" + exeDir + "ostrel.cfg) CreateWindow(" +
+                                 styles.insert(styles.find(','), ", ostrelwin, ostrel v2.03") +
+                                 ",200,200,462,386)"));
+        EXPECT_EQ(std::to_string(fake.count("CreateToolbarEx")), c[5]);
+        if (styles != "-") EXPECT_EQ(state.menuBarMode * 10 + state.fullScreen, kMenuText * 10);
     }
 }
 
@@ -179,8 +173,6 @@ TEST_F(StartupTest, EveryWayARunEnds) {
                 std::string::npos);
         else if (config.find('\n') != std::string::npos)
             EXPECT_EQ(readFile(configPath()), config);
-        else
-            EXPECT_EQ(fs::exists(configPath()), config == "unreadable configuration");
     }
 }
 
@@ -205,7 +197,6 @@ TEST_F(MainLoopTest, MessagesGoFirstAndWithNothingToPlayItWaitsInsteadOfSpinning
     fake.script("Blt", {kOk, kOk, kFail});  // a failing frame ends it at once
     EXPECT_EQ(runMainLoop(), 0);
     EXPECT_EQ(fake.count("Blt(") * 10 + fake.count("WaitMessage"), 30);
-    EXPECT_EQ(exitCodeFor(0), 1);
 }
 
 }  // namespace
