@@ -143,7 +143,6 @@ TEST_F(MediaStreamTest, SetsUpTheCurrentItemAndSeeksTheStartFrameAsAStreamTime) 
     // frame total the time saturates; a failing seek plays from where the
     // stream stands. Each setup releases the stream before, whatever its
     // state, and the frame count runs on.
-    const std::string kStreamReleases = releases("stream sample ddStream videoStream");
     for (const char* row :
          {"0 0 => ", "25 50 => Seek(10000000) ", "7 0 => Seek(9223372036854775807) ",
           "-7 0 => Seek(-9223372036854775808) "}) {
@@ -155,7 +154,7 @@ TEST_F(MediaStreamTest, SetsUpTheCurrentItemAndSeeksTheStartFrameAsAStreamTime) 
         fake.log.clear();
         ASSERT_EQ(setupCurrentItem(), 1);
         EXPECT_EQ(state.seekTime, state.startFrame ? std::stoll(split(row)[1].substr(5)) : 1234);
-        EXPECT_EQ(logText(), (first ? "" : kStreamReleases) +
+        EXPECT_EQ(logText(), (first ? "" : releases("stream sample ddStream videoStream")) +
                                  kSetupLog.substr(0, kSetupLog.rfind("SetState")) + split(row)[1] +
                                  "SetState(Run)");
         EXPECT_EQ(playState() + format(" %d", state.trackPos),
