@@ -176,11 +176,8 @@ TEST_F(StartupTest, EveryWayARunEnds) {
     }
 }
 
-// ---------------------------------------------------------------- main loop
-
-using MainLoopTest = UiTest;
-
-TEST_F(MainLoopTest, MessagesGoFirstAndWithNothingToPlayItWaitsInsteadOfSpinning) {
+TEST_F(StartupTest, TheMainLoopTakesMessagesFirstAndWithNothingToPlayWaitsInsteadOfSpinning) {
+    startPlayer();
     playList({clip("a.avi", {5})});
     fake.queue.push_back({mainWindow, kWmActivate, kWaInactive, 0});  // before any frame
     for (int i = 0; i < 3; ++i)
