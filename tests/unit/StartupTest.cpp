@@ -51,11 +51,10 @@ TEST_F(StartupTest, AStartOpensTheWindowBlacksTheAreaThenPlaysTheFirstItemFromTh
 
 TEST_F(StartupTest, TheFolderEndsAtItsLastSeparatorAndOnlyNoMenuBarInFullScreenIsFrameless) {
     // The player's path ("": in the folder; [N*c]: N times c) => the
-    // configuration => the command line => the folder found => the window's
-    // styles ("": framed; "-": no window) => tool bars made. A path without a
-    // folder looks for the file where the player runs; a folder must leave
-    // room for the file's name. Whatever the file said, the run goes on with
-    // the text menu, in a window.
+    // configuration => the command line => the folder found => the styles
+    // ("": framed; "-": no window) => tool bars. Without a folder the file is
+    // looked for where the player runs; a folder must leave room for its file.
+    // Whatever the file said, the run goes on with the text menu, in a window.
     for (const char* row :
          {"C:\\Games\\Disc One\\ostrel.exe =>  =>  => C:\\Games\\Disc One\\ =>  => 1",
           "/opt/disc\\one/bin/ostrel =>  =>  => /opt/disc\\one/bin/ =>  => 1",
@@ -88,11 +87,10 @@ TEST_F(StartupTest, TheFolderEndsAtItsLastSeparatorAndOnlyNoMenuBarInFullScreenI
 }
 
 // How the run is made to end => the scripted call and its answers => the
-// command line (a.avi a clip, *.wav a sound, gone.avi missing) => exit
-// status, window made, configuration written, volume restored => the
-// failure's text => the end of the log. A second start hands its command
-// line, terminator counted, to the running player's window; without one
-// there is no one to tell.
+// command line (a.avi a clip, *.wav a sound, gone.avi missing) => exit status,
+// window made, configuration written, volume restored => the failure's text
+// => the end of the log. A second start hands its command line, terminator
+// counted, to the running player's window; without one there is no one to tell.
 TEST_F(StartupTest, EveryWayARunEnds) {
     const std::map<std::string, I64> answers = {
         {"0", 0}, {"ok", kOk}, {"fail", kFail}, {"lost", kSurfaceLost}, {"error", kMmError}};
@@ -180,8 +178,7 @@ TEST_F(StartupTest, TheMainLoopTakesMessagesFirstAndWithNothingToPlayWaitsInstea
     startPlayer();
     playList({clip("a.avi", {5})});
     fake.queue.push_back({mainWindow, kWmActivate, kWaInactive, 0});  // before any frame
-    for (int i = 0; i < 3; ++i)
-        fake.idleScript.push_back([] {});  // woken without a message
+    fake.idleScript.assign(3, [] {});  // woken three times without a message
     EXPECT_EQ(runMainLoop(), kIdleQuit);
     state.haveInput = 0, state.playing = 1;
     EXPECT_EQ(runMainLoop(), kIdleQuit);
