@@ -38,11 +38,10 @@ TEST_F(MainWindowTest, ActivationStartsAndStopsThePumpOnly) {
 }
 
 TEST_F(MainWindowTest, SizeMakesTheToolBarEscapeClosesOtherInputIsSwallowedTheRestGoesToDefault) {
-    // The size message of the window's creation comes before start-up has
-    // stored the main window: the tool bar goes on the window addressed. A
-    // separator, the nine commands in menu order, a separator (its image is
-    // its width). Each size message in a tool-bar mode makes another; the
-    // newest is kept.
+    // The creation's size message comes before start-up stores the main
+    // window: the tool bar goes on the window addressed. A separator (its
+    // image is its width), the nine commands in menu order, a separator.
+    // Each size message in a tool-bar mode makes another; the newest is kept.
     state.menuBarMode = kMenuGraphic;
     EXPECT_EQ(mainWindowProc(window(0x4321), kWmSize, 0, 0), 0);
     EXPECT_EQ(logText() + " " + fake.toolBar,
@@ -108,8 +107,7 @@ TEST_F(HandOverTest, AVideoReplacesTheCurrentItemAndRunsAndASoundLeavesTheStream
               "Release(stream) OpenFile(c.avi,0) GetDuration() "
               "Seek(10000000) SetState(Run) 101 1/2 25,0,75,0");
     // A quoted path keeps its blank; an empty text sets the item up again;
-    // the text is read only within the size the sender gave, even without a
-    // terminator.
+    // only the size the sender gave is read, terminator or not.
     fake.log.clear();
     std::string spaced = "\"" + clip("my clip.avi") + "\"", b = clip("b.avi");
     handOver(spaced, spaced.size() + 1);
