@@ -18,34 +18,44 @@ protected:
         EXPECT_EQ(setupCurrentItem(), 1);
         fake.log.clear();
     }
-    // What the main loop does: pump while there is input and playback is on.
-    void pumpWhilePlaying() {
-        for (int calls = 0; state.haveInput && state.playing && calls < 10000; ++calls)
-            ASSERT_EQ(pumpFrame(), kOk);
-    }
 };
 
-TEST_F(FramePumpTest, EachFrameIsScaledOntoTheVideoAreaTakenAfresh) {
+TEST_F(FramePumpTest, EachFrameIsScaledOntoTheVideoAreaTakenAfreshAndAFailingBlitEndsTheRun) {
     list(1, 75);
+    fake.script("Blt", {kEndOfStream, 1});  // a positive answer shows the frame too
     EXPECT_EQ(pumpFrame(), kOk);
     EXPECT_EQ(logText(), "Update(0) GetClientRect() ClientToScreen() ClientToScreen() " + kBlit +
                              " SetCursor(null)");
-    fake.clientOrigin = {10, 20};        // the window moved
-    fake.clientRect = {0, 0, 800, 600};  // and grew
+    EXPECT_EQ(pumpFrame(), kOk);
+    EXPECT_EQ(fake.count("SetCursor(null)") + state.frameCount, 4);
+    for (Status error : {kSurfaceLost, kFail, static_cast<Status>(0x88760096u)}) {
+        fake.log.clear();
+        fake.script("Blt", {error});
+        EXPECT_EQ(pumpFrame(), kFail);
+        EXPECT_EQ(fake.log.back(), kBlit);
+        EXPECT_EQ(state.frameCount, 2);
+        EXPECT_EQ(state.failure, Failure::BlitFailed);
+        // Nothing is released, restored or posted: the process end reclaims it.
+        EXPECT_EQ(fake.count("Release(") + fake.count("waveOut") + fake.count("PostQuit"), 0);
+    }
+    fake.clientOrigin = {-100, 10};       // the window moved
+    fake.clientRect = {3, 40, 803, 640};  // and grew
     pumpFrame();
     EXPECT_EQ(fake.log.end()[-2],
-              "Blt(primary,offscreen,10,20,810,620,0,0,320,240,0x1000000,no fx)");
-    EXPECT_EQ(state.destRect, (Rect{10, 20, 810, 620}));
-    EXPECT_EQ(state.frameCount, 2);
+              "Blt(primary,offscreen,-97,50,703,650,0,0,320,240,0x1000000,no fx)");
+    // Without a stream the item ends instead of a missing object being used.
+    releaseMediaStream();
+    fake.log.clear();
+    EXPECT_EQ(pumpFrame(), kOk);
+    EXPECT_EQ(logText() + playState(), "SetCursor(null)001 0/1 0,0,0,3");
 }
 
 TEST_F(FramePumpTest, TheEndFrameAndTheEndOfTheListStopTheStreamAndTheCountRunsOnAcrossItems) {
-    // Items, frames each, end frame, start frame, frame total => frames
-    // shown, updates, releases, the settings dialog's choice (3 before) =>
-    // the seeks => playState(). The limit is tested before the update and
-    // stops the stream and no more; 101 frames of 3 items of 40 end in the
-    // third; a list plays through and stops at its first entry; frame 2 of
-    // 5 is sought in each item; an item from the command line is a list of
+    // Items, frames each, end, start, total => frames shown, updates,
+    // releases, the dialog's choice (3 before) => seeks => playState(). The
+    // limit, tested before the update, stops the stream only; 101 frames of 3
+    // items of 40 end in the third; a list plays through to its first entry;
+    // frame 2 of 5 is sought in each item; a command-line item is a list of
     // none. The stopped stream is kept until something replaces it.
     for (const char* row : {"1 75 5 0 0 => 6 6 0 3 =>  => 001 0/1 0,5,0,6",
                             "3 40 100 0 0 => 101 103 8 3 =>  => 001 2/3 0,100,0,101",
@@ -59,7 +69,9 @@ TEST_F(FramePumpTest, TheEndFrameAndTheEndOfTheListStopTheStreamAndTheCountRunsO
         setLimits(start, end, total, 0);
         list(std::max(items, 1), each);
         state.itemCount = items, state.selectedItem = 3;
-        pumpWhilePlaying();
+        // As the main loop: pump while there is input and playback is on.
+        for (int calls = 0; state.haveInput && state.playing && calls < 10000; ++calls)
+            ASSERT_EQ(pumpFrame(), kOk);
         EXPECT_EQ(format("%d %d %d %d", fake.count("Blt("), fake.count("Update("),
                          fake.count("Release("), state.selectedItem + state.trackPos),
                   c[1]);
@@ -70,22 +82,24 @@ TEST_F(FramePumpTest, TheEndFrameAndTheEndOfTheListStopTheStreamAndTheCountRunsO
     }
 }
 
-TEST_F(FramePumpTest, TheEndOfAnItemGoesOnOrWrapsOrStays) {
-    // Items, the one running => the next; a next one to go on with is set up
-    // after the one before is released; the choice made in the settings dialog
-    // is dropped once the list wraps, its position once the item changes.
-    for (const char* row : {"5 1 => 2", "5 4 => 0", "98 97 => 97"}) {
+TEST_F(FramePumpTest, AnyUpdateAnswerButANewFrameEndsTheItemWhichGoesOnOrWrapsOrStays) {
+    // Items, the one running, the update's answer => the next, set up after
+    // the one before is released; the dialog's choice is dropped once the
+    // list wraps, its position once the item changes.
+    for (const char* row : {"5 1 40003 => 2", "5 4 40003 => 0", "98 97 40003 => 97", "2 0 1 => 1",
+                            "2 0 80004005 => 1", "2 0 8004025F => 1"}) {
         SCOPED_TRACE(row);
         int items, index, next = std::stoi(split(row)[1]);
-        std::sscanf(row, "%d %d", &items, &index);
+        unsigned answer;
+        std::sscanf(row, "%d %d %x", &items, &index, &answer);
         list(items, 2, index);
         state.selectedItem = 12, state.trackPos = 3333;
-        fake.script("Update", {kEndOfStream});
+        fake.script("Update", {static_cast<Status>(answer)});
         EXPECT_EQ(pumpFrame(), kOk);
         std::string item = format("item%d.avi", next);
         EXPECT_EQ(playState(), format("%d01 %d/%d 0,0,0,0", next == index + 1, next, items));
         EXPECT_EQ(
-            logOf({"Update", "SetState", "Release", "Exists", "OpenFile", "SetCursor"}),
+            logOf({"Update", "SetState", "Release", "Exists", "OpenFile", "SetCursor", "Blt"}),
             next == index + 1
                 ? "Update(0) SetState(Stop) Release(stream) Release(sample) Release(ddStream) "
                   "Release(videoStream) Exists(" +
@@ -94,18 +108,7 @@ TEST_F(FramePumpTest, TheEndOfAnItemGoesOnOrWrapsOrStays) {
         EXPECT_EQ(state.selectedItem * 10000 + state.trackPos,
                   (next ? 120000 : 0) + (next == index ? 3333 : 0));
     }
-}
-
-TEST_F(FramePumpTest, AnyUpdateAnswerButANewFrameEndsTheItemAndAMissingNextEndsTheRun) {
-    for (Status answer : {kEndOfStream, Status{1}, kFail, static_cast<Status>(0x8004025Fu)}) {
-        SCOPED_TRACE(answer);
-        list(2, 50);
-        fake.script("Update", {answer});
-        EXPECT_EQ(pumpFrame(), kOk);
-        EXPECT_EQ(fake.count("Blt("), 0);
-        EXPECT_EQ(fake.log[1], "SetState(Stop)");
-        EXPECT_EQ(playState(), "101 1/2 0,0,0,0");
-    }
+    // A next item that is gone ends the run.
     list(2, 3);
     fs::remove(path("item1.avi"));
     fake.script("Update", {kEndOfStream});
@@ -114,34 +117,16 @@ TEST_F(FramePumpTest, AnyUpdateAnswerButANewFrameEndsTheItemAndAMissingNextEndsT
     expectRunEnded(0x12345678, 1);
 }
 
-TEST_F(FramePumpTest, APositiveBlitIsShownAndAFailingOneEndsTheRunWithoutTeardown) {
-    list(1, 75);
-    fake.script("Blt", {kEndOfStream, 1});
-    EXPECT_EQ(pumpFrame(), kOk);
-    EXPECT_EQ(pumpFrame(), kOk);
-    EXPECT_EQ(fake.count("SetCursor(null)") + state.frameCount, 4);
-    for (Status error : {kSurfaceLost, kFail, static_cast<Status>(0x88760096u)}) {
-        fake.log.clear();
-        fake.script("Blt", {error});
-        EXPECT_EQ(pumpFrame(), kFail);
-        EXPECT_EQ(fake.log.back(), kBlit);
-        EXPECT_EQ(state.frameCount, 2);
-        EXPECT_EQ(state.failure, Failure::BlitFailed);
-        // Nothing is released, restored or posted: the process end reclaims it.
-        EXPECT_EQ(fake.count("Release(") + fake.count("waveOut") + fake.count("PostQuit"), 0);
-    }
-    // Without a stream the item ends instead of a missing object being used.
-    releaseMediaStream();
-    fake.log.clear();
-    EXPECT_EQ(pumpFrame(), kOk);
-    EXPECT_EQ(logText() + playState(), "SetCursor(null)001 0/1 0,0,0,2");
-}
-
 // ---------------------------------------------------------------- volume
 
 using VolumeTest = PlayerTest;
 
-TEST_F(VolumeTest, TheProbeReadsTheLevelAndTheBarPositionAndAFailingOneRestoresNothing) {
+TEST_F(VolumeTest, TheProbeReadsTheLevelTheSetterWritesItAndTheEndRestoresTheProbedValue) {
+    // A failing probe leaves nothing to restore: never an unprobed zero.
+    fake.script("waveOutGetVolume", {kMmError});
+    EXPECT_FALSE(probeVolume());
+    quitPlayer();
+    EXPECT_EQ(logText(), kWave + " waveOutGetVolume() waveOutClose() CoUninitialize()");
     // Both ends of every band. The whole value is compared unsigned, so the
     // right channel (the high half) decides.
     for (auto [volume, level] :
@@ -150,7 +135,7 @@ TEST_F(VolumeTest, TheProbeReadsTheLevelAndTheBarPositionAndAFailingOneRestoresN
           {0x88888888u, 4},          {0x88888889u, 5}, {0xAAAAAAAAu, 5}, {0xAAAAAAABu, 6},
           {0xCCCCCCCCu, 6},          {0xCCCCCCCDu, 7}, {0xEEEEEEEEu, 7}, {0xEEEEEEEFu, 8},
           {0xFFFFFFFFu, 8},          {0x0000FFFFu, 1}, {0xFFFF0000u, 8}, {0x2222FFFFu, 2},
-          {0x22220000u, 1}}) {
+          {0x22220000u, 1},          {0x1234ABCDu, 1}}) {  // last, unbalanced: no level gives it
         SCOPED_TRACE(volume);
         fake.log.clear();
         fake.deviceVolume = volume;
@@ -159,21 +144,6 @@ TEST_F(VolumeTest, TheProbeReadsTheLevelAndTheBarPositionAndAFailingOneRestoresN
         EXPECT_EQ(state.initialVolume, volume);
         EXPECT_EQ(state.volumeLevel * 10000 + state.volumePos, level * 11250);
     }
-    reset();
-    fake.script("waveOutOpen", {kMmError});
-    EXPECT_FALSE(probeVolume());
-    EXPECT_EQ(state.failure, Failure::NoWaveDevice);
-    fake.script("waveOutGetVolume", {kMmError});
-    EXPECT_FALSE(probeVolume());
-    restoreVolume();  // never an unprobed zero
-    quitPlayer();
-    EXPECT_EQ(logText(),
-              kWave + " " + kWave + " waveOutGetVolume() waveOutClose() CoUninitialize()");
-}
-
-TEST_F(VolumeTest, LevelsAreWrittenToBothChannelsAndTheProbedValueComesBack) {
-    fake.deviceVolume = 0x1234ABCD;  // unbalanced: no level gives it
-    ASSERT_TRUE(probeVolume());
     const U32 written[9] = {0x00000000, 0x11111111, 0x33333333, 0x55555555, 0x77777777,
                             0x99999999, 0xBBBBBBBB, 0xDDDDDDDD, 0xFFFFFFFF};
     for (int level = 0; level <= 8; ++level) {

@@ -8,26 +8,6 @@ namespace {
 
 using MainWindowTest = UiTest;
 
-TEST_F(MainWindowTest, TheSizeMessageMakesTheToolBarInGraphicAndNoneModes) {
-    // The size message of the window's creation comes before start-up has
-    // stored the main window: the tool bar goes on the window addressed. A
-    // separator, the nine commands in menu order, a separator; for a
-    // separator the image is its width. Each size message in a tool-bar mode
-    // makes another; the newest is kept.
-    state.menuBarMode = kMenuGraphic;
-    EXPECT_EQ(mainWindowProc(window(0x4321), kWmSize, 0, 0), 0);
-    EXPECT_EQ(logText() + " " + fake.toolBar,
-              "CreateToolbarEx(0x4321) 50000000 5 9 400000 105 11 16 16 16 16 0:0:4:1 0:40001:4:0 "
-              "1:40002:4:0 2:40003:4:0 3:40004:4:0 4:40005:4:0 5:40009:4:0 6:40010:4:0 7:40015:4:0 "
-              "8:40016:4:0 9:0:4:1");
-    state.menuBarMode = kMenuNone;
-    send(kWmSize);
-    EXPECT_EQ(state.toolBar, window(0x202));
-    state.menuBarMode = kMenuText;
-    send(kWmSize);
-    EXPECT_EQ(fake.count("CreateToolbarEx"), 2);
-}
-
 TEST_F(MainWindowTest, ActivationStartsAndStopsThePumpOnly) {
     playList({clip("a.avi")});
     state.multiMediaStream->seek(1200000);
@@ -57,7 +37,20 @@ TEST_F(MainWindowTest, ActivationStartsAndStopsThePumpOnly) {
     EXPECT_EQ(fake.log.size(), 2u);
 }
 
-TEST_F(MainWindowTest, EscapeClosesOtherInputIsSwallowedTheRestGoesToTheDefault) {
+TEST_F(MainWindowTest, SizeMakesTheToolBarEscapeClosesOtherInputIsSwallowedTheRestGoesToDefault) {
+    // The creation's size message comes before start-up stores the main
+    // window: the tool bar goes on the window addressed. A separator (its
+    // image is its width), the nine commands in menu order, a separator.
+    // Each size message in a tool-bar mode makes another; the newest is kept.
+    state.menuBarMode = kMenuGraphic;
+    EXPECT_EQ(mainWindowProc(window(0x4321), kWmSize, 0, 0), 0);
+    EXPECT_EQ(logText() + " " + fake.toolBar,
+              "CreateToolbarEx(0x4321) 50000000 5 9 400000 105 11 16 16 16 16 0:0:4:1 0:40001:4:0 "
+              "1:40002:4:0 2:40003:4:0 3:40004:4:0 4:40005:4:0 5:40009:4:0 6:40010:4:0 7:40015:4:0 "
+              "8:40016:4:0 9:0:4:1");
+    state.menuBarMode = kMenuNone;
+    send(kWmSize);
+    EXPECT_EQ(state.toolBar, window(0x202));
     playList({clip("a.avi"), clip("b.avi")});
     setLimits(1, 2, 3, 4);
     std::string before = playState();
@@ -87,8 +80,6 @@ TEST_F(MainWindowTest, DestroyWritesTheConfigurationThenEndsTheRun) {
     EXPECT_EQ(logOf({"SendMessage"}), "SendMessage(0x2,0,0)");
     EXPECT_EQ(readFile(configPath()), goldenConfig());
     expectRunEnded(0x12345678, 0);
-    EXPECT_NE(logText().find("ReplaceFile(ostrel.cfg.new,ostrel.cfg) PostQuitMessage(0)"),
-              std::string::npos);
     // A folder that leaves no room for the name is cut, never overrun.
     char configFile[260];
     copyText(state.exeDir, std::string(255, 'd').c_str());
@@ -112,12 +103,11 @@ TEST_F(HandOverTest, AVideoReplacesTheCurrentItemAndRunsAndASoundLeavesTheStream
     handOver(c, c.size() + 1);
     EXPECT_EQ(relative(joined({state.playlist[0], state.playlist[1]})), "a.avi c.avi");
     // 25 of 75 frames of a 3-second item: one second in.
-    EXPECT_EQ(playCalls(),
-              "Release(stream) OpenFile(c.avi,0) GetDuration() Seek(10000000) SetState(Run)");
-    EXPECT_EQ(playState(), "101 1/2 25,0,75,0");
+    EXPECT_EQ(playCalls() + " " + playState(),
+              "Release(stream) OpenFile(c.avi,0) GetDuration() "
+              "Seek(10000000) SetState(Run) 101 1/2 25,0,75,0");
     // A quoted path keeps its blank; an empty text sets the item up again;
-    // the text is read only within the size the sender gave, even without a
-    // terminator.
+    // only the size the sender gave is read, terminator or not.
     fake.log.clear();
     std::string spaced = "\"" + clip("my clip.avi") + "\"", b = clip("b.avi");
     handOver(spaced, spaced.size() + 1);
@@ -138,8 +128,7 @@ TEST_F(HandOverTest, AVideoReplacesTheCurrentItemAndRunsAndASoundLeavesTheStream
     EXPECT_EQ(playCalls() + " " + playState(),
               "sndPlaySound(ding.wav,1) BltFill 000 1/2 25,0,75,0");
     EXPECT_EQ(state.audioOnly + state.trackPos + state.streamDuration, 0);
-    EXPECT_TRUE(state.multiMediaStream && state.streamSample);
-    EXPECT_EQ(fake.count("PostQuitMessage"), 0);
+    EXPECT_TRUE(state.multiMediaStream && state.streamSample && !state.endRequested);
 }
 
 TEST_F(HandOverTest, ARejectedTextEndsThePlayerWithoutTouchingTheStream) {
@@ -172,12 +161,7 @@ TEST_F(HandOverTest, ADroppedFileIsHandedOverAndTheDropFinishedAndAMissingSoundR
                                                        ? "PostQuitMessage(1)"
                                                        : "OpenFile(" + relative(dropped) + ",0)");
     }
-    std::string wav = file("ding.wav");
     state.failure = Failure::None;
-    EXPECT_EQ(playWavFile(wav.c_str(), kSndAsync), 1);
-    fake.script("sndPlaySound", {0});
-    EXPECT_EQ(playWavFile(wav.c_str(), kSndSync), 0);
-    EXPECT_EQ(state.failure, Failure::None);
     playWavFile(path("gone.wav").c_str(), kSndAsync);  // the sound call still follows
     EXPECT_EQ(relative(fake.log.back()), "sndPlaySound(gone.wav,1)");
     EXPECT_EQ(state.failure, Failure::MissingItem);

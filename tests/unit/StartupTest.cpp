@@ -20,7 +20,7 @@ public:
     void SetUp() override { fake.deviceVolume = 0x51515151; }
 };
 
-TEST_F(StartupTest, AFreshStartOpensTheWindowAtTheDefaultsThenWaitsForMessages) {
+TEST_F(StartupTest, AStartOpensTheWindowBlacksTheAreaThenPlaysTheFirstItemFromTheLoop) {
     EXPECT_EQ(run(), kIdleQuit);  // the loop's own result comes back
     // The tool bar: the size message of the window's creation finds the
     // default mode, graphic, before start-up switches to text.
@@ -32,17 +32,14 @@ TEST_F(StartupTest, AFreshStartOpensTheWindowAtTheDefaultsThenWaitsForMessages) 
                   " waveOutGetVolume() waveOutClose() GetClientRect() ClientToScreen() "
                   "ClientToScreen() " +
                   kBlackArea + " WaitMessage(idle)");
-    EXPECT_EQ(fake.windowProc, &mainWindowProc);
-    EXPECT_EQ(state.exeDir, dir + "/");
-    EXPECT_EQ(joined({state.versionText, state.authorId, state.discTitle, state.authorSite,
-                      state.authorNet}),
-              "2.03 none none ostrel.org/products.html ostrel.org");
+    EXPECT_TRUE(fake.windowProc == &mainWindowProc && state.mainWindow == mainWindow &&
+                state.arrowCursor == handle<CursorObject>(0x55));
+    EXPECT_EQ(joined({state.exeDir, state.versionText, state.authorId, state.discTitle,
+                      state.authorSite, state.authorNet}),
+              dir + "/ 2.03 none none ostrel.org/products.html ostrel.org");
     EXPECT_EQ(state.menuBarMode * 10 + state.volumeLevel, kMenuText * 10 + 3);
-    EXPECT_EQ(state.mainWindow, mainWindow);
-    EXPECT_EQ(state.arrowCursor, handle<CursorObject>(0x55));
-}
-
-TEST_F(StartupTest, TheFirstItemIsSetUpBeforeTheAreaIsBlackedAndPlaysFromTheLoop) {
+    // The first item is set up before the area is blacked and plays from the loop.
+    reset();
     file("ostrel.cfg", "XCoord 10\r\nYCoord 20\r\nWidth 300\r\nHeight 200\r\nMenuBar text\r\n");
     EXPECT_EQ(run(clip("a.avi", {4})), kIdleQuit);
     EXPECT_EQ(fake.count("Blt("), 4);
@@ -52,74 +49,48 @@ TEST_F(StartupTest, TheFirstItemIsSetUpBeforeTheAreaIsBlackedAndPlaysFromTheLoop
                   "BltFill SetState(Stop) WaitMessage(idle)");
 }
 
-TEST_F(StartupTest, OnlyNoMenuBarInFullScreenGoesWithoutAFrame) {
-    // The configuration => the command line => the window's styles => tool
-    // bars made. Whatever the file said, the run goes on with the text menu,
-    // in a window.
-    for (const char* row : {"MenuBar none\r\nFullScreen yes\r\n =>  => 0x10,0x90000000 => 1",
-                            "MenuBar none\r\n => -fs => 0x10,0x90000000 => 1",
-                            "MenuBar none\r\n =>  => 0x310,0x90CF0000 => 1",
-                            "MenuBar graphic\r\nFullScreen yes\r\n =>  => 0x310,0x90CF0000 => 1",
-                            "MenuBar text\r\nFullScreen yes\r\n =>  => 0x310,0x90CF0000 => 0"}) {
-        SCOPED_TRACE(row);
-        Lines c = split(row);
+TEST_F(StartupTest, TheFolderEndsAtItsLastSeparatorAndOnlyNoMenuBarInFullScreenIsFrameless) {
+    // The player's path ("": in the folder; [N*c]: N times c) => the
+    // configuration => the command line => the folder found => the styles
+    // ("": framed; "-": no window) => tool bars. Without a folder the file is
+    // looked for where the player runs; a folder must leave room for its file.
+    // Whatever the file said, the run goes on with the text menu, in a window.
+    for (const char* row :
+         {"C:\\Games\\Disc One\\ostrel.exe =>  =>  => C:\\Games\\Disc One\\ =>  => 1",
+          "/opt/disc\\one/bin/ostrel =>  =>  => /opt/disc\\one/bin/ =>  => 1",
+          "/ostrel =>  =>  => / =>  => 1", "/opt/a\1b/ostrel =>  =>  => /opt/a\1b/ =>  => 1",
+          "ostrel =>  =>  =>  =>  => 1", "/[248*d]/ostrel =>  =>  => /[248*d]/ => - => 0",
+          "/[300*d]/ostrel =>  =>  =>  => - => 0",
+          " => MenuBar none\r\nFullScreen yes\r\n =>  =>  => 0x10,0x90000000 => 1",
+          " => MenuBar none\r\n => -fs =>  => 0x10,0x90000000 => 1",
+          " => MenuBar none\r\n =>  =>  =>  => 1",
+          " => MenuBar graphic\r\nFullScreen yes\r\n =>  =>  =>  => 1",
+          " => MenuBar text\r\nFullScreen yes\r\n =>  =>  =>  => 0"}) {
+        Lines c = split(expand(row));
+        SCOPED_TRACE(c[0] + c[1]);
         reset();
-        file("ostrel.cfg", c[0]);
-        run(c[1]);
-        std::string styles = c[2];
-        EXPECT_EQ(logOf({"CreateWindow"}),
-                  "CreateWindow(" + styles.insert(styles.find(','), ", ostrelwin, ostrel v2.03") +
-                      ",200,200,462,386)");
-        EXPECT_EQ(std::to_string(fake.count("CreateToolbarEx")), c[3]);
-        EXPECT_EQ(state.menuBarMode * 10 + state.fullScreen, kMenuText * 10);
-    }
-}
-
-TEST_F(StartupTest, ASecondStartHandsItsCommandLineToTheRunningPlayer) {
-    fake.otherInstance = true;
-    // The running player's window => the command line => the log after
-    // FindWindow; the terminator counts; without the window the lone sound
-    // plays.
-    for (const char* row : {"0x300 => -s 25 clip.avi => SetForegroundWindow(0x300) "
-                            "SendCopyData(0x300,-s 25 clip.avi,15)",
-                            "0x300 =>  => SetForegroundWindow(0x300)", "0 => -s 25 clip.avi => "}) {
-        Lines c = split(row);
-        fake.log.clear();
-        fake.otherWindow = window(std::stoul(c[0], nullptr, 16));
-        EXPECT_EQ(run(c[1]), 0);
-        EXPECT_EQ(logText(),
-                  "LoadIcon(10) LoadIcon(10) LoadCursor() CreateMutex(OSTREL) CloseHandle(0x77) "
-                  "FindWindow( ostrelwin, ostrel v2.03)" +
-                      (c[2].empty() ? "" : " " + c[2]));
-    }
-    EXPECT_FALSE(fs::exists(configPath()));
-}
-
-TEST_F(StartupTest, TheFolderEndsAtTheLastSeparatorAndMustLeaveRoomForTheFile) {
-    const std::string fits = "/" + std::string(248, 'd') + "/";  // but not with the file's name
-    for (auto [modulePath, exeDir] : std::initializer_list<std::pair<std::string, std::string>>{
-             {"C:\\Games\\Disc One\\ostrel.exe", "C:\\Games\\Disc One\\"},
-             {"/opt/disc\\one/bin/ostrel", "/opt/disc\\one/bin/"},
-             {"/ostrel", "/"},
-             {"/opt/a\1b/ostrel", "/opt/a\1b/"},
-             {"ostrel", ""},  // no folder: the file is looked for where the player runs
-             {fits + "ostrel", fits},
-             {"/" + std::string(300, 'd') + "/ostrel", ""}}) {
-        SCOPED_TRACE(modulePath);
-        reset();
-        fake.modulePath = modulePath;
-        bool runs = modulePath.size() < 260 && exeDir.size() < 100;
-        EXPECT_EQ(runPlayer(instance, ""), runs ? kIdleQuit : 1);
+        if (!c[1].empty()) file("ostrel.cfg", c[1]);
+        fake.modulePath = c[0].empty() ? path("ostrel") : c[0];
+        std::string exeDir = c[0].empty() ? dir + "/" : c[3], styles = c[4];
+        if (styles.empty()) styles = "0x310,0x90CF0000";
+        EXPECT_EQ(runPlayer(instance, c[2].c_str()), styles == "-" ? 1 : kIdleQuit);
         EXPECT_EQ(state.exeDir, exeDir);
-        EXPECT_EQ(logOf({"Exists(", "CreateWindow"}).substr(0, 50),
-                  runs ? ("Exists(" + exeDir + "ostrel.cfg) " + kFramed).substr(0, 50) : "");
+        EXPECT_EQ(logOf({"Exists(" + exeDir, "CreateWindow"}),
+                  styles == "-"
+                      ? ""
+                      : relative("Exists(" + exeDir + "ostrel.cfg) CreateWindow(" +
+                                 styles.insert(styles.find(','), ", ostrelwin, ostrel v2.03") +
+                                 ",200,200,462,386)"));
+        EXPECT_EQ(std::to_string(fake.count("CreateToolbarEx")), c[5]);
+        if (styles != "-") EXPECT_EQ(state.menuBarMode * 10 + state.fullScreen, kMenuText * 10);
     }
 }
 
 // How the run is made to end => the scripted call and its answers => the
-// command line (a.avi a clip, *.wav a sound, gone.avi missing) => exit
-// status, window made, configuration written, volume restored => the
-// failure's text => the end of the log.
+// command line (a.avi a clip, *.wav a sound, gone.avi missing) => exit status,
+// window made, configuration written, volume restored => the failure's text
+// => the end of the log. A second start hands its command line, terminator
+// counted, to the running player's window; without one there is no one to tell.
 TEST_F(StartupTest, EveryWayARunEnds) {
     const std::map<std::string, I64> answers = {
         {"0", 0}, {"ok", kOk}, {"fail", kFail}, {"lost", kSurfaceLost}, {"error", kMmError}};
@@ -148,7 +119,10 @@ TEST_F(StartupTest, EveryWayARunEnds) {
              "SetCursor(null) Update(0) GetClientRect() ClientToScreen() ClientToScreen() Blt(primary,offscreen,204,250,658,580,0,0,320,240,0x1000000,no fx)",
              "escape =>  => a.avi => 0 111 =>  => WaitMessage() PostMessage(0x100,0x10,0,0) DefWindowProc(0x10) LocalTime() FindWindow( ostrelwin, ostrel v2.03) "
              "GetWindowRect() ReplaceFile(ostrel.cfg.new,ostrel.cfg) PostQuitMessage(0) Release(stream) Release(sample) Release(ddStream) Release(videoStream) " + kReleases + kRestore,
-             "hand-over =>  =>  => 1 101 => ostrel: item not found: gone.avi => Exists(gone.avi) " + ended}) {
+             "hand-over =>  =>  => 1 101 => ostrel: item not found: gone.avi => Exists(gone.avi) " + ended,
+             "second start at 0x300 =>  => -s 25 clip => 0 000 =>  => LoadIcon(10) LoadIcon(10) LoadCursor() CreateMutex(OSTREL) CloseHandle(0x77) FindWindow( ostrelwin, ostrel v2.03) SetForegroundWindow(0x300) SendCopyData(0x300,-s 25 clip,11)",
+             "second start at 0x300 =>  =>  => 0 000 =>  => CreateMutex(OSTREL) CloseHandle(0x77) FindWindow( ostrelwin, ostrel v2.03) SetForegroundWindow(0x300)",
+             "second start at 0 =>  => -s 25 clip => 0 000 =>  => LoadIcon(10) LoadIcon(10) LoadCursor() CreateMutex(OSTREL) CloseHandle(0x77) FindWindow( ostrelwin, ostrel v2.03)"}) {
         // clang-format on
         Lines c = split(row);
         SCOPED_TRACE(row);
@@ -168,15 +142,16 @@ TEST_F(StartupTest, EveryWayARunEnds) {
             fake.script(name, {answers.at(answer)});
         if (line.find('.') != std::string::npos)
             line = line == "gone.avi" ? gone : line == "a.avi" ? clip(line, {3}) : file(line);
-        if (config == "escape")
-            fake.idleScript.push_back([&] {
-                fake.queue.push_back({mainWindow, kWmKeyDown, kVkEscape, 0});
-            });
-        if (config == "hand-over")
+        if (config == "escape" || config == "hand-over")
             fake.idleScript.push_back([&] {
                 fake.queue.push_back(
-                    {mainWindow, kWmCopyData, 0, reinterpret_cast<LParam>(&handOver)});
+                    config == "escape"
+                        ? Message{mainWindow, kWmKeyDown, kVkEscape}
+                        : Message{mainWindow, kWmCopyData, 0, reinterpret_cast<LParam>(&handOver)});
             });
+        fake.otherInstance = config.rfind("second start at ", 0) == 0;
+        if (fake.otherInstance)
+            fake.otherWindow = window(std::stoul(config.substr(16), nullptr, 16));
         int exit = run(line);
         EXPECT_EQ(format("%d %d%d%d", exit, state.mainWindow != nullptr, fake.count("ReplaceFile("),
                          fake.count("waveOutSetVolume(0x51515151)")),
@@ -199,41 +174,23 @@ TEST_F(StartupTest, EveryWayARunEnds) {
     }
 }
 
-// ---------------------------------------------------------------- main loop
-
-using MainLoopTest = UiTest;
-
-TEST_F(MainLoopTest, WithNothingToPlayItWaitsForMessagesInsteadOfSpinning) {
-    state.haveInput = 1;
-    for (int i = 0; i < 3; ++i)
-        fake.idleScript.push_back([] {});  // woken without a message
+TEST_F(StartupTest, TheMainLoopTakesMessagesFirstAndWithNothingToPlayWaitsInsteadOfSpinning) {
+    startPlayer();
+    playList({clip("a.avi", {5})});
+    fake.queue.push_back({mainWindow, kWmActivate, kWaInactive, 0});  // before any frame
+    fake.idleScript.assign(3, [] {});  // woken three times without a message
     EXPECT_EQ(runMainLoop(), kIdleQuit);
     state.haveInput = 0, state.playing = 1;
     EXPECT_EQ(runMainLoop(), kIdleQuit);
+    state.haveInput = 1;
+    fake.queue.push_back({nullptr, kWmQuit, 7, 0});  // quit ends the loop with its code
+    EXPECT_EQ(runMainLoop(), 7);
     EXPECT_EQ(logText(),
               "WaitMessage() WaitMessage() WaitMessage() WaitMessage(idle) WaitMessage(idle)");
-}
-
-TEST_F(MainLoopTest, WhilePlayingItPumpsWithoutWaitingAndMessagesGoFirst) {
-    playList({clip("a.avi", {5})});
-    EXPECT_EQ(runMainLoop(), kIdleQuit);
-    EXPECT_EQ(fake.count("Blt(") * 10 + fake.count("WaitMessage(idle)"),
-              51);  // waits once it ended
-    EXPECT_EQ(fake.log.back(), "WaitMessage(idle)");
     playList({clip("a.avi", {5})});
     fake.script("Blt", {kOk, kOk, kFail});  // a failing frame ends it at once
     EXPECT_EQ(runMainLoop(), 0);
     EXPECT_EQ(fake.count("Blt(") * 10 + fake.count("WaitMessage"), 30);
-    EXPECT_EQ(exitCodeFor(0), 1);
-    playList({clip("a.avi", {5})});
-    fake.queue.push_back({mainWindow, kWmActivate, kWaInactive, 0});
-    EXPECT_EQ(runMainLoop(), kIdleQuit);
-    EXPECT_EQ(fake.count("Update("), 0);
-    state.playing = 1;
-    fake.log.clear();
-    fake.queue.push_back({nullptr, kWmQuit, 7, 0});  // quit ends the loop with its code
-    EXPECT_EQ(runMainLoop(), 7);
-    EXPECT_TRUE(fake.log.empty());
 }
 
 }  // namespace
