@@ -278,22 +278,21 @@ TEST_F(ConfigWriterTest, PlacementComesFromTheLiveWindowWhenPositive) {
           "30 40 830 640 1 1 1 => 111 222 462 386"}) {
         SCOPED_TRACE(row);
         Rect& r = fake.windowRect;
-        int found, readable, x, y, w, h;
-        std::sscanf(row, "%d %d %d %d %d %d %d => %d %d %d %d", &r.left, &r.top, &r.right,
-                    &r.bottom, &found, &readable, &state.fullScreen, &x, &y, &w, &h);
+        int found, readable;
+        std::sscanf(row, "%d %d %d %d %d %d %d", &r.left, &r.top, &r.right, &r.bottom, &found,
+                    &readable, &state.fullScreen);
         fake.log.clear();
         state.windowX = 111, state.windowY = 222, state.windowWidth = 462, state.windowHeight = 386;
         fake.windowFound = found;
         if (!readable) fake.script("GetWindowRect", {0});
         write();
-        EXPECT_EQ(format("%d %d %d %d", state.windowX, state.windowY, state.windowWidth,
-                         state.windowHeight),
-                  format("%d %d %d %d", x, y, w, h));
+        auto [x, y, w, h] =
+            std::tuple{state.windowX, state.windowY, state.windowWidth, state.windowHeight};
+        EXPECT_EQ(format("%d %d %d %d", x, y, w, h), split(row)[1]);
         EXPECT_TRUE(has(format("XCoord       %d", x)) && has(format("YCoord       %d", y)) &&
                     has(format("Width        %d", w)) && has(format("Height       %d", h)));
-        EXPECT_EQ(fake.count("FindWindow(") * 10 + fake.count("GetWindowRect"), state.fullScreen ? 0
-                                                                                : found ? 11
-                                                                                        : 10);
+        int lookups = fake.count("FindWindow(") * 10 + fake.count("GetWindowRect");
+        EXPECT_EQ(lookups, state.fullScreen ? 0 : found ? 11 : 10);
     }
 }
 
