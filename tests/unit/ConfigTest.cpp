@@ -161,7 +161,7 @@ TEST_F(ConfigTest, AMissingOrUnusableItemStopsTheReadingAtOnce) {
 }
 
 TEST(ConfigTextTest, LowerCaseCopyExtensionAndTheWavTest) {
-    char out[32] = "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx", song[] = "/Media/Song.WaV";
+    char out[32] = "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx";
     for (auto [text, lowered] : {std::pair{"AZaz09.@[`{\xC4\xE4-MiX", "azaz09.@[`{\xC4\xE4-mix"},
                                  {"AB\nCD", "ab"},
                                  {"", ""}}) {
@@ -174,8 +174,6 @@ TEST(ConfigTextTest, LowerCaseCopyExtensionAndTheWavTest) {
     for (const char* row : {"a.wav => 1", "a.wave => 0", "a.wa => 0", "wav => 0", "a.wav\n => 0",
                             "/x.wav/clip => 0", "/Media/Song.WaV => 1"})
         EXPECT_EQ(isWavPath(split(row)[0].c_str()), split(row)[1] == "1") << row;
-    EXPECT_TRUE(isWavPath(song));  // and leaves its letters
-    EXPECT_STREQ(song, "/Media/Song.WaV");
 }
 
 // ---------------------------------------------------------------- writer
