@@ -108,14 +108,13 @@ TEST_F(DialogTest, ScrollCodesStepTheBarsAndTheVolumeBarAppliesAtOnce) {
         int bar, from, code;
         std::sscanf(row, "%d %d %d", &bar, &from, &code);
         bool volume = bar == IDC_VOLUME_BAR;
-        state.trackPos = state.volumePos = 100;
-        (volume ? state.volumePos : state.trackPos) = from;
+        std::int32_t &moved = volume ? state.volumePos : state.trackPos,
+                     &other = volume ? state.trackPos : state.volumePos;
+        moved = from, other = 100;
         open(settings);
         state.volumeLevel = -1;
         EXPECT_FALSE(settings.scroll(bar, code));
-        EXPECT_EQ(format("%d %d", volume ? state.volumePos : state.trackPos,
-                         volume ? state.trackPos : state.volumePos),
-                  c[1] + " 100");
+        EXPECT_EQ(format("%d %d", moved, other), c[1] + " 100");
         EXPECT_EQ(logOf({"SetScrollPos"}), from != std::stoi(c[1]) || !c[2].empty()
                                                ? format("SetScrollPos(%d,%s,1)", bar, c[1].c_str())
                                                : "");
