@@ -21,26 +21,21 @@ TEST(NextTokenTest, QuotesBackslashesAndWhiteSpace) {
           "\"C:\\clips\\\" -fs => C:\\clips\\\" -f|", "abc\\ => abc\\|"}) {
         SCOPED_TRACE(row);
         std::string line = split(row)[0], tokens;
-        const char* cursor = line.c_str();
-        std::size_t length = 99;
-        while (auto token = nextToken(cursor, length)) {
+        const char *cursor = line.c_str(), *end = cursor;
+        std::size_t length = 99, kept = 99;
+        auto white = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+        for (auto token = nextToken(cursor, length); token; token = nextToken(cursor, length)) {
             EXPECT_EQ(std::strlen(token.get()), length);
+            // The cursor stops right after the token.
+            EXPECT_TRUE(!white(cursor[-1]) && (white(*cursor) || !*cursor)) << token.get();
             tokens += std::string(token.get()) + "|";
+            end = cursor, kept = length;
         }
         EXPECT_EQ(tokens, split(row)[1]);
         EXPECT_LE(cursor, line.c_str() + line.size());
+        // Without a token the cursor and the length stay.
+        EXPECT_EQ(cursor - end + length, kept);
     }
-    // The cursor stops right after each token and stays at the end.
-    const char* text = "  -fs   clip.avi   ";
-    const char* cursor = text;
-    std::size_t length = 99;
-    EXPECT_STREQ(nextToken(cursor, length).get(), "-fs");
-    EXPECT_EQ(cursor, text + 5);
-    EXPECT_STREQ(nextToken(cursor, length).get(), "clip.avi");
-    EXPECT_EQ(cursor, text + 16);
-    length = 99;
-    EXPECT_FALSE(nextToken(cursor, length));
-    EXPECT_EQ(cursor - text + length, 16u + 99u);
 }
 
 class CommandLineTest : public PlayerTest {
@@ -75,53 +70,43 @@ TEST_F(CommandLineTest, OptionNumbersTakeTheirBaseAndZeroOrNoneFails) {
     }
 }
 
-TEST_F(CommandLineTest, TheTokenBudgetIsFiveAndAPathCostsOneLessAfterFullScreen) {
+TEST_F(CommandLineTest, TheTokenBudgetIsFiveAndRefusedPathsEndTheParseWithTheirName) {
     std::string a = file("a.avi"), b = file("b.avi"), c = file("c.avi") + " ";
+    std::string missing = path("missing.avi"), tooLong = fileOfLength("deep", 260);
+    const std::string fits = fileOfLength("fits", 259);  // the longest that fits
     // A path costs 2, an option 1, its number nothing; tokens before a
-    // failure keep their effect. The line, the result, the first slot, the
-    // limits, full screen and the paths looked up.
-    const std::tuple<std::string, int, const char*, const char*, int, int> cases[] = {
-        {a + " -s 10 -e 20 -t 30 -fs", 1, "a.avi", "10,20,30,0", 0, 1},
-        {"-fs " + a + " -s 10 -e 20 -t 30", 1, "a.avi", "10,20,30,0", 1, 1},
-        {a + " " + b + " " + c + path("missing.avi") + " -s 0 -e", 1, "c.avi", "0,0,0,0", 0, 3},
-        {"-s 1 -e 2 -t 3 -fs " + a + " -s 0", 1, "a.avi", "1,2,3,0", 1, 1},
-        {"-fs " + a + " -s 5 -e 0 -t 9", 0, "a.avi", "5,0,0,0", 1, 1}};
-    for (const auto& [line, result, first, limitsAfter, fullScreen, lookedUp] : cases) {
+    // failure keep their effect. The line => the result, the first slot, the
+    // limits, full screen and input, the paths looked up, the failure's detail.
+    const std::tuple<std::string, int, std::string, const char*, int, int, std::string> cases[] = {
+        {a + " -s 10 -e 20 -t 30 -fs", 1, "a.avi", "10,20,30,0", 1, 1, ""},
+        {"-fs " + a + " -s 10 -e 20 -t 30", 1, "a.avi", "10,20,30,0", 11, 1, ""},
+        {a + " " + b + " " + c + missing + " -s 0 -e", 1, "c.avi", "0,0,0,0", 1, 3, ""},
+        {"-s 1 -e 2 -t 3 -fs " + a + " -s 0", 1, "a.avi", "1,2,3,0", 11, 1, ""},
+        {"-fs " + a + " -s 5 -e 0 -t 9", 0, "a.avi", "5,0,0,0", 11, 1, "-e 0"},
+        {"-fs " + a + " " + missing + " " + b, 0, "missing.avi", "0,0,0,0", 11, 2, missing},
+        {"-FS", 0, "-FS", "0,0,0,0", 1, 1, path("-FS")},  // option names in other letters are paths
+        {path("my clip.avi"), 0, "my", "0,0,0,0", 1, 1, path("my")},  // unquoted, a blank splits it
+        {tooLong, 0, "", "0,0,0,0", 0, 0, tooLong},  // a path that would not fit its slot
+        {fits, 1, relative(fits), "0,0,0,0", 1, 1, ""}};
+    InFolder inside(dir);
+    for (const auto& [line, result, first, limitsAfter, screenAndInput, lookedUp, detail] : cases) {
         SCOPED_TRACE(line);
         reset();
         EXPECT_EQ(parse(line), result);
-        EXPECT_EQ(slot(0) + " " + limits(), std::string(first) + " " + limitsAfter);
-        EXPECT_EQ(state.fullScreen * 10 + state.haveInput, fullScreen * 10 + 1);
+        EXPECT_EQ(slot(0) + " " + limits(), first + " " + limitsAfter);
+        EXPECT_EQ(state.fullScreen * 10 + state.haveInput, screenAndInput);
         EXPECT_EQ(fake.count("Exists("), lookedUp);
-    }
-}
-
-TEST_F(CommandLineTest, RefusedPathsEndTheParseWithTheirName) {
-    std::string a = file("a.avi"), b = file("b.avi"), missing = path("missing.avi");
-    std::string tooLong = fileOfLength("deep", 260);
-    auto refused = [&](const std::string& line, const std::string& detail) {
-        state = PlayerState{};
-        fake.log.clear();
-        EXPECT_EQ(parse(line), 0);
-        EXPECT_EQ(state.failure, Failure::MissingItem);
+        EXPECT_EQ(state.failure, detail.empty()     ? Failure::None
+                                 : detail[0] == '-' ? Failure::BadCommandLine
+                                                    : Failure::MissingItem);
         EXPECT_EQ(state.failureDetail, detail);
-    };
-    refused("-fs " + a + " " + missing + " " + b, missing);
-    EXPECT_EQ(slot(0), "missing.avi");
-    EXPECT_EQ(fake.count("GetFullPathName(" + b), 0);
-    {
-        InFolder inside(dir);
-        refused("-FS", path("-FS"));  // option names in other letters are paths
     }
-    refused(path("my clip.avi"), path("my"));  // unquoted, a blank splits it
-    refused(tooLong, tooLong);                 // a path that would not fit its slot
-    EXPECT_EQ(state.playlist[0][0] + fake.count("Exists("), 0);
+    // A path the platform cannot resolve is refused before it takes a slot.
+    reset();
     fake.script("GetFullPathName", {0});
-    refused(a, a);
-    EXPECT_EQ(state.haveInput, 0);
-    const std::string fits = fileOfLength("fits", 259);  // the longest that fits
-    EXPECT_EQ(parse(fits), 1);
-    EXPECT_EQ(state.playlist[0], fits);
+    EXPECT_EQ(parse(a) * 10 + state.haveInput, 0);
+    EXPECT_EQ(state.failure, Failure::MissingItem);
+    EXPECT_EQ(state.failureDetail, a);
 }
 
 TEST_F(CommandLineTest, TheLastPathInTheCurrentSlotDecidesAboutALoneSound) {

@@ -1,7 +1,8 @@
 // The nine commands: the command table row by row (playing, paused, input,
 // item, list, frame limits and the stream's calls), then what each command
 // has of its own: Open's dialog and its failures, the settings dialog's
-// choices, Save and Site. (Exit: the main window's test; Escape: start-up's.)
+// choices, Site, and the position bar's arithmetic. (Exit: the main window's
+// test; Escape: start-up's; what Save writes: the configuration writer's.)
 #include "PlayerFixture.h"
 
 namespace ostrel::test {
@@ -51,6 +52,9 @@ TEST_F(CommandTest, DoesWhatTheCommandTableSays) {
         "Stream => no input =>  => 000 2/3 25,50,75,7  => ",
         // About: suspends for the dialog and resumes any pause; without input
         // it blacks the area.
+        // Save writes the configuration (its file: the writer's tests) and
+        // plays on.
+        "Save => playing =>  => 101 1/3 25,50,75,7 a.avi => ",
         "About => playing =>  => 101 1/3 25,50,75,7 a.avi => GetTime() SetState(Stop) DialogBox(ABOUT_DLG,0x100) Seek(1200000) SetState(Run)",
         "About => paused =>  => 101 1/3 25,50,75,7 a.avi => DialogBox(ABOUT_DLG,0x100) Seek(1200000) SetState(Run)",
         "About => stopped =>  => 101 0/0 25,50,75,7 a.avi => GetTime() SetState(Stop) DialogBox(ABOUT_DLG,0x100) Seek(0) SetState(Run)",
@@ -96,8 +100,9 @@ TEST_F(CommandTest, DoesWhatTheCommandTableSays) {
             };
         fake.chosenFile = c[2] == "d.avi" ? clip("d.avi") : c[2].empty() ? "" : file(c[2]);
         fake.log.clear();
-        const std::string words = " Open Start Pause Stop Stream About";
-        const int ids[] = {IDM_OPEN, IDM_START, IDM_PAUSE, IDM_STOP, IDM_STREAM, IDM_ABOUT};
+        const std::string words = " Open Start Pause Stop Stream Save About";
+        const int ids[] = {IDM_OPEN,   IDM_START, IDM_PAUSE, IDM_STOP,
+                           IDM_STREAM, IDM_SAVE,  IDM_ABOUT};
         command(ids[std::count(words.begin(), words.begin() + words.find(" " + c[0]), ' ')]);
         EXPECT_EQ(playState() + " " + relative(state.playlist[0]), c[3]);
         EXPECT_EQ(playCalls(), c[4]);
@@ -115,84 +120,79 @@ TEST_F(CommandTest, OpenAsksForAMediaFileInABufferOfItsOwnAndAFailedItemEndsTheP
     fake.chosenFile = clip("x.avi");
     EXPECT_NE(chooseMediaFile(buffer), 0);
     EXPECT_EQ(buffer, fake.chosenFile);
-    for (int start : {0, 1}) {  // opened, or started after a stop
+    // An item opened that no codec plays, the same started after a stop, a
+    // sound gone by the time it would play: each ends the player; the stream
+    // stopped for it stands rewound, its bar at 0.
+    for (int way : {0, 1, 2}) {
+        SCOPED_TRACE(way);
         reset();
         startPlayer();
         playList({clip("a.avi"), clip("bad.avi", {75, 320, 240, false})});
-        fake.chosenFile = path("bad.avi");
-        if (start) command(IDM_STOP), state.currentItem = 1, setLimits(5, 50, 75, 7);
-        command(start ? IDM_START : IDM_OPEN);
-        EXPECT_EQ(fake.count("MessageBox(null,Codec is not available ...,Codec problem,0x30)"), 1);
-        EXPECT_EQ(limits(), start ? "5,50,75,7" : "0,0,0,0");  // kept: the start failed
+        state.trackPos = 5000;
+        fake.chosenFile = path(way == 2 ? "gone.wav" : "bad.avi");
+        if (way == 1) command(IDM_STOP), state.currentItem = 1, setLimits(5, 50, 75, 7);
+        command(way == 1 ? IDM_START : IDM_OPEN);
+        EXPECT_EQ(fake.count("MessageBox(null,Codec is not available ...,Codec problem,0x30)"),
+                  way < 2);
+        // The limits are kept when the start failed.
+        EXPECT_EQ(format("%s %d %d", limits().c_str(), state.trackPos, state.playing),
+                  way == 1 ? "5,50,75,7 0 0" : "0,0,0,0 0 0");
+        EXPECT_EQ(state.failure, way < 2 ? Failure::ItemSetupFailed : Failure::MissingItem);
         expectRunEnded(0x12345678, 1);
     }
-    // A sound gone by the time it would play ends the player too; the stream
-    // stopped for it stands rewound, its bar at 0.
-    reset();
-    startPlayer();
-    playList({clip("a.avi")});
-    state.trackPos = 5000;
-    fake.chosenFile = path("gone.wav");
-    command(IDM_OPEN);
-    EXPECT_TRUE(state.trackPos == 0 && state.playing == 0);
-    EXPECT_EQ(state.failure, Failure::MissingItem);
-    expectRunEnded(0x12345678, 1);
 }
 
 TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
+    // Runs Stream with the dialog doing `script`; what it did to playback.
+    auto stream = [&](std::function<void(FakeDialogView&)> script) {
+        fake.dialogScript = std::move(script);
+        fake.log.clear();
+        command(IDM_STREAM);
+        return playCalls();
+    };
+    const std::string seekTo = "GetTime() SetState(Stop) DialogBox(SET_DLG,0x100) Seek(";
     playList({clip("a.avi"), clip("b.avi"), clip("c.avi")});
     // The stream stands while the dialog moves its bar; the seek comes after.
-    fake.dialogScript = [&](FakeDialogView& view) {
+    std::string calls = stream([&](FakeDialogView& view) {
         view.scroll(IDC_POSITION_BAR, kSbThumbTrack, 2500);
         view.scroll(IDC_POSITION_BAR, kSbThumbPosition, 2500);
         EXPECT_EQ(playState(), "011 0/3 0,0,0,0");
         view.command(IDOK);
-    };
-    command(IDM_STREAM);
+    });
+    EXPECT_EQ(calls, seekTo + "7500000) SetState(Run)");
     EXPECT_EQ(state.streamTime, 7500000);
-    EXPECT_EQ(fake.log.end()[-2], "Seek(7500000)");
     // Paused later on, the dialog shows the position kept, not the time;
     // item 2 is picked.
     state.multiMediaStream->seek(15000000);
     command(IDM_PAUSE);
-    fake.dialogScript = [](FakeDialogView& view) {
+    calls = stream([](FakeDialogView& view) {
         EXPECT_EQ(view.scrollPos[IDC_POSITION_BAR], 2500);
         view.command(IDC_ITEM_NEXT);
         view.command(IDOK);
-    };
-    fake.log.clear();
-    command(IDM_STREAM);
+    });
     EXPECT_EQ(
-        playCalls(),
+        calls,
         "DialogBox(SET_DLG,0x100) Release(stream) OpenFile(b.avi,0) GetDuration() SetState(Run)");
     EXPECT_EQ(state.currentItem * 10 + state.selectedItem, 10);
     // Item number 0 names no item: nothing changes but the position. A
     // stream of no duration: the position is the saturated value's low half.
     // After an Open the empty list still shows item one.
-    const std::string seekTo = "GetTime() SetState(Stop) DialogBox(SET_DLG,0x100) Seek(";
     state.multiMediaStream->seek(12000000);
-    fake.dialogScript = [](FakeDialogView& view) { state.selectedItem = 0, view.command(IDOK); };
-    fake.log.clear();
-    command(IDM_STREAM);
-    EXPECT_EQ(playCalls(), seekTo + "12000000) SetState(Run)");
-    EXPECT_EQ(state.currentItem, 1);
+    calls = stream([](FakeDialogView& view) { state.selectedItem = 0, view.command(IDOK); });
+    EXPECT_EQ(calls + " " + std::to_string(state.currentItem),
+              seekTo + "12000000) SetState(Run) 1");
     state.streamDuration = 0;
-    fake.dialogScript = nullptr;
-    fake.log.clear();
-    command(IDM_STREAM);
+    EXPECT_EQ(stream(nullptr), seekTo + "0) SetState(Run)");
     EXPECT_EQ(state.trackPos, -1);
-    EXPECT_EQ(playCalls(), seekTo + "0) SetState(Run)");
     fake.chosenFile = clip("d.avi");
     command(IDM_OPEN);
     state.multiMediaStream->seek(12000000);
-    fake.dialogScript = [](FakeDialogView& view) {
+    calls = stream([](FakeDialogView& view) {
         view.command(IDC_ITEM_PREV);
         EXPECT_EQ(view.texts[IDC_ITEM_NUMBER], " 1");
         view.command(IDOK);
-    };
-    fake.log.clear();
-    command(IDM_STREAM);
-    EXPECT_EQ(playCalls(), seekTo + "12000000) SetState(Run)");
+    });
+    EXPECT_EQ(calls, seekTo + "12000000) SetState(Run)");
     // After a cancelled Open there is no stream to hold or seek in: the
     // item starts again, its bar at 0 whatever the old stream's length.
     fake.chosenFile = "";
@@ -201,33 +201,16 @@ TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
     command(IDM_PAUSE);
     send(kWmActivate, 1);
     EXPECT_EQ(playState(), "001 0/0 0,0,0,0");
-    fake.log.clear();
-    fake.dialogScript = [](FakeDialogView& view) {
+    calls = stream([](FakeDialogView& view) {
         view.scroll(IDC_POSITION_BAR, kSbLineRight);
         view.command(IDOK);
-    };
-    command(IDM_STREAM);
+    });
     EXPECT_EQ(logOf({"SetScrollPos(40017"}), "SetScrollPos(40017,10,1)");
-    EXPECT_EQ(playCalls(),
-              "DialogBox(SET_DLG,0x100) OpenFile(d.avi,0) GetDuration() SetState(Run)");
+    EXPECT_EQ(calls, "DialogBox(SET_DLG,0x100) OpenFile(d.avi,0) GetDuration() SetState(Run)");
     // The last slot's number names an item too.
     copyText(state.playlist[kPlaylistSlots - 1], clip("last.avi").c_str());
-    fake.dialogScript = [](FakeDialogView& view) {
-        state.selectedItem = kPlaylistSlots, view.command(IDOK);
-    };
-    command(IDM_STREAM);
+    stream([](FakeDialogView& view) { state.selectedItem = kPlaylistSlots, view.command(IDOK); });
     EXPECT_EQ(state.currentItem, kPlaylistSlots - 1);
-}
-
-TEST_F(CommandTest, SaveWritesTheConfigurationAndPlaysOn) {
-    playList({clip("a.avi")});
-    copyText(state.discTitle, "Summer  Tour");
-    state.soundOn = 0;
-    fake.windowRect = {-5, 30, 495, 430};  // the left edge off screen keeps 200
-    command(IDM_SAVE);
-    EXPECT_EQ(readFile(configPath()), goldenConfig({"DiscTitle Summer  Tour", "SoundOn no",
-                                                    "YCoord 30", "Width 500", "Height 400"}));
-    EXPECT_EQ(playCalls() + playState(), "101 0/1 0,0,0,0");
 }
 
 TEST_F(CommandTest, SiteOpensTheAuthorsPageUnlessOfflineOrNone) {
@@ -253,6 +236,31 @@ TEST_F(CommandTest, SiteOpensTheAuthorsPageUnlessOfflineOrNone) {
         EXPECT_EQ(logOf({"ShellExecute"}), url.empty() ? "" : "ShellExecute(" + url + ")");
         EXPECT_EQ(state.urlBuffer, url.substr(url.empty() ? 0 : 6));
     }
+}
+
+// The position bar's arithmetic, mulDiv64: x * y / z over a 128-bit product,
+// truncated toward zero, saturating when the quotient needs more than 64 bits.
+constexpr std::int64_t kMax = INT64_MAX, kMin = INT64_MIN, k32 = std::int64_t{1} << 32;
+
+TEST(MulDivTest, WorkedValuesSignsAndExtremes) {
+    // x, y, z, x * y / z in turn. A zero divisor saturates by the operands'
+    // signs, a zero operand's too (5 * 0 / 0 is the largest, last); 2^63 comes back as its bit
+    // pattern. Frame 1 of 2^31 - 1 in the longest stream; last, a product just over 64 bits.
+    const std::int64_t cases[] = {
+        250,  100000000, 500,       50000000, -7,   3,     2,          -10,         7,    -3,
+        -2,   10,        1,         1,        0,    kMax,  -1,         1,           0,    kMin,
+        0,    -5,        0,         kMin,     0,    5,     0,          kMax,        k32,  k32,
+        1,    kMax,      k32 << 30, 2,        1,    kMin,  7,          1,           2,    3,
+        -7,   1,         2,         -3,       7,    1,     -2,         -3,          -7,   -1,
+        -2,   -3,        0,         -5,       3,    0,     0,          5,           -1,   0,
+        5,    0,         -1,        0,        kMin, 1,     1,          kMin,        kMin, -1,
+        1,    kMin,      kMin,      kMin,     kMin, kMin,  kMin,       kMin,        kMax, kMin + 1,
+        kMax, kMax,      kMax,      kMax,     kMax, kMax,  kMin,       -kMax + 1,   kMax, 2,
+        2,    kMax,      kMax,      -2,       2,    -kMax, 1,          1,           kMin, 0,
+        kMax, kMin,      1,         kMin,     1,    kMax,  0x7FFFFFFF, 0x100000002, k32,  k32,
+        4,    k32 << 30, 5,         0,        0,    kMax};
+    for (std::size_t i = 0; i < std::size(cases); i += 4)
+        EXPECT_EQ(mulDiv64(cases[i], cases[i + 1], cases[i + 2]), cases[i + 3]) << "row " << i / 4;
 }
 
 }  // namespace

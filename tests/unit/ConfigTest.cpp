@@ -81,22 +81,41 @@ TEST_F(ConfigTest, ReaderTakesKeyLinesWordsNumbersAndTextsByItsRules) {
 }
 
 TEST_F(ConfigTest, FileNameLinesFillTheSlotsInOrder) {
-    std::string text, a = file("a.avi");
+    // The lines, read in the folder => the result, the sound flag,
+    // playState(), the paths looked up, the first three slots. Only "none"
+    // names no file; a folder counts as an item that exists. A WAV item is
+    // played alone and gives its slot to the next line; its path keeps its
+    // letters for a file system that minds them; the flag is never cleared.
+    InFolder inside(dir);
+    for (const char* name :
+         {"a.avi", "clip.dat", "Intro.WAV", "Movie.AVI", "a.wave", "wav", "b.wAv"})
+        file(name);
+    fs::create_directory(path("clips.avi"));
+    for (const char* row :
+         {"FileName none => 1 0 000 0/0 0,0,0,0 0 []",
+          "FileName None => 0 0 001 0/0 0,0,0,0 2 [None  ]",
+          "FileName Intro.WAV => 1 1 001 0/0 0,0,0,0 2 [Intro.WAV  ]",
+          "FileName Intro.WAV\nFileName Movie.AVI => 1 1 001 0/1 0,0,0,0 4 [Movie.AVI  ]",
+          "FileName a.wave\nFileName wav => 1 0 001 0/2 0,0,0,0 4 [a.wave wav ]",
+          "FileName a.wave\nFileName b.wAv => 1 1 001 0/1 0,0,0,0 4 [a.wave b.wAv ]",
+          "FileName a.avi\r\nFileName clip.dat\nFileName clips.avi => 1 0 001 0/3 0,0,0,0 6 "
+          "[a.avi clip.dat clips.avi]"}) {
+        SCOPED_TRACE(row);
+        defaults();
+        fake.log.clear();
+        int result = read(split(row)[0] + "\n");
+        EXPECT_EQ(format("%d %d ", result, state.audioOnly) + playState() +
+                      format(" %d [", fake.count("GetFullPathName(")) + slots(3) + "]",
+                  split(row)[1]);
+    }
+    // Each path is resolved in two steps: the size needed, then the text.
+    EXPECT_EQ(logOf({"GetFullPathName(a.avi", "Exists(" + path("a.avi")}),
+              format("GetFullPathName(a.avi,0) GetFullPathName(a.avi,%zu) Exists(a.avi)",
+                     path("a.avi").size() + 1));
+    // A hundred names fill the 98 slots; the last two are not even looked up.
+    std::string text;
     for (int i = 0; i < 100; ++i)
         text += "FileName " + file(format("clip%d.avi", i)) + "\n";
-    file("clip.dat");
-    fs::create_directory(path("clips.avi"));  // a folder counts as an item that exists
-    {
-        InFolder inside(dir);
-        EXPECT_EQ(read("FileName " + a + "\r\nFileName clip.dat\nFileName clips.avi\n"), 1);
-    }
-    EXPECT_EQ(slots(3), "a.avi clip.dat clips.avi");
-    EXPECT_EQ(state.itemCount + state.haveInput + state.audioOnly, 4);
-    // Each path is resolved in two steps: the size needed, then the text.
-    EXPECT_EQ(
-        logOf({"GetFullPathName(" + a, "Exists(" + a}),
-        format("GetFullPathName(a.avi,0) GetFullPathName(a.avi,%zu) Exists(a.avi)", a.size() + 1));
-    // A hundred names fill the 98 slots; the last two are not even looked up.
     fake.log.clear();
     defaults();
     EXPECT_EQ(read(text), 1);
@@ -141,46 +160,20 @@ TEST_F(ConfigTest, AMissingOrUnusableItemStopsTheReadingAtOnce) {
     }
 }
 
-TEST_F(ConfigTest, NoneWavAndOtherItems) {
-    InFolder inside(dir);
-    EXPECT_EQ(read("FileName none\n"), 1);
-    EXPECT_EQ(state.itemCount + state.haveInput + fake.count("GetFullPathName("), 0);
-    EXPECT_EQ(read("FileName None\n"), 0);  // only "none" names no file
-    EXPECT_EQ(slots(1), "None");
-    // A WAV item is played alone and gives its slot to the next line; its
-    // path keeps its letters for a file system that minds them; the flag is
-    // never cleared.
-    defaults();
-    for (const char* name : {"Intro.WAV", "Movie.AVI", "a.wave", "wav", "b.wAv"})
-        file(name);
-    EXPECT_EQ(read("FileName Intro.WAV\n"), 1);
-    EXPECT_EQ(slots(1) + playState(), "Intro.WAV001 0/0 0,0,0,0");
-    EXPECT_EQ(read("FileName Movie.AVI\n"), 1);
-    EXPECT_EQ(slots(1) + playState(), "Movie.AVI001 0/1 0,0,0,0");
-    EXPECT_EQ(state.audioOnly, 1);
-    defaults();
-    EXPECT_EQ(read("FileName a.wave\nFileName wav\n"), 1);
-    EXPECT_EQ(state.audioOnly, 0);
-    EXPECT_EQ(read("FileName b.wAv\n"), 1);
-    EXPECT_EQ(state.audioOnly + state.itemCount, 3);
-}
-
 TEST(ConfigTextTest, LowerCaseCopyExtensionAndTheWavTest) {
-    char out[32] = "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx", song[] = "/Media/Song.WaV";
-    lowerCaseCopy("AZaz09.@[`{\xC4\xE4-MiX", out);
-    EXPECT_STREQ(out, "azaz09.@[`{\xC4\xE4-mix");
-    lowerCaseCopy("AB\nCD", out);
-    EXPECT_STREQ(out, "ab");
-    lowerCaseCopy("", out);
-    EXPECT_STREQ(out, "");
+    char out[32] = "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx";
+    for (auto [text, lowered] : {std::pair{"AZaz09.@[`{\xC4\xE4-MiX", "azaz09.@[`{\xC4\xE4-mix"},
+                                 {"AB\nCD", "ab"},
+                                 {"", ""}}) {
+        lowerCaseCopy(text, out);
+        EXPECT_STREQ(out, lowered);
+    }
     for (const char* row :
          {"/media/clip.tar.GZ => .GZ", "/media.d/clip => .d/clip", "clip => ", "clip. => ."})
         EXPECT_EQ(extensionOf(split(row)[0].c_str()), split(row)[1]) << row;
     for (const char* row : {"a.wav => 1", "a.wave => 0", "a.wa => 0", "wav => 0", "a.wav\n => 0",
                             "/x.wav/clip => 0", "/Media/Song.WaV => 1"})
         EXPECT_EQ(isWavPath(split(row)[0].c_str()), split(row)[1] == "1") << row;
-    EXPECT_TRUE(isWavPath(song));  // and leaves its letters
-    EXPECT_STREQ(song, "/Media/Song.WaV");
 }
 
 // ---------------------------------------------------------------- writer
@@ -192,8 +185,10 @@ protected:
         copyText(state.discTitle, "Summer  Clips 2026");
         state.forceNet = 1, state.soundOn = 0, state.windowY = -15, state.menuBarMode = kMenuText;
         fake.mainWindow = mainWindow;
+        copyText(state.exeDir, (dir + "/").c_str());
     }
-    void write() { writeConfiguration(configPath().c_str()); }
+    // What the Save command does.
+    void write() { runCommand(mainWindow, IDM_SAVE); }
     bool has(const std::string& line) const {
         return readFile(configPath()).find("\r\n" + line + "\r\n") != std::string::npos;
     }
@@ -210,18 +205,15 @@ TEST_F(ConfigWriterTest, WritesTheFixedLayoutByteForByteOverWhateverWasThere) {
               "LocalTime() FindWindow( ostrelwin, ostrel v2.03) GetWindowRect() "
               "ReplaceFile(ostrel.cfg.new,ostrel.cfg)");
     EXPECT_FALSE(fs::exists(configPath() + ".new"));
-    fake.clock = {2031, 0, 9, 3, 7, 5, 9};
-    write();
-    EXPECT_TRUE(readFile(configPath())
-                    .starts_with("# ostrel v2.03 configuration - Wed Jan 09 07:05:09 2031\r"));
-    fake.clock = {1999, 5, 30, 6, 23, 59, 58};
-    write();
-    EXPECT_TRUE(readFile(configPath())
-                    .starts_with("# ostrel v2.03 configuration - Sat Jun 30 23:59:58 1999\r"));
-    for (auto [mode, word] :
-         {std::pair{kMenuText, "text"}, {kMenuGraphic, "graphic"}, {kMenuNone, "none"}}) {
-        state.menuBarMode = mode;
+    // Other dates and menu bar modes: the header's date, the mode's word.
+    for (auto [clock, mode, date, word] :
+         {std::tuple{LocalTime{2031, 0, 9, 3, 7, 5, 9}, kMenuGraphic, "Wed Jan 09 07:05:09 2031",
+                     "graphic"},
+          {LocalTime{1999, 5, 30, 6, 23, 59, 58}, kMenuNone, "Sat Jun 30 23:59:58 1999", "none"}}) {
+        fake.clock = clock, state.menuBarMode = mode;
         write();
+        EXPECT_TRUE(readFile(configPath())
+                        .starts_with(format("# ostrel v2.03 configuration - %s\r", date)));
         EXPECT_TRUE(has(std::string("MenuBar      ") + word)) << word;
     }
 }
@@ -284,22 +276,21 @@ TEST_F(ConfigWriterTest, PlacementComesFromTheLiveWindowWhenPositive) {
           "30 40 830 640 1 1 1 => 111 222 462 386"}) {
         SCOPED_TRACE(row);
         Rect& r = fake.windowRect;
-        int found, readable, x, y, w, h;
-        std::sscanf(row, "%d %d %d %d %d %d %d => %d %d %d %d", &r.left, &r.top, &r.right,
-                    &r.bottom, &found, &readable, &state.fullScreen, &x, &y, &w, &h);
+        int found, readable;
+        std::sscanf(row, "%d %d %d %d %d %d %d", &r.left, &r.top, &r.right, &r.bottom, &found,
+                    &readable, &state.fullScreen);
         fake.log.clear();
         state.windowX = 111, state.windowY = 222, state.windowWidth = 462, state.windowHeight = 386;
         fake.windowFound = found;
         if (!readable) fake.script("GetWindowRect", {0});
         write();
-        EXPECT_EQ(format("%d %d %d %d", state.windowX, state.windowY, state.windowWidth,
-                         state.windowHeight),
-                  format("%d %d %d %d", x, y, w, h));
+        auto [x, y, w, h] =
+            std::tuple{state.windowX, state.windowY, state.windowWidth, state.windowHeight};
+        EXPECT_EQ(format("%d %d %d %d", x, y, w, h), split(row)[1]);
         EXPECT_TRUE(has(format("XCoord       %d", x)) && has(format("YCoord       %d", y)) &&
                     has(format("Width        %d", w)) && has(format("Height       %d", h)));
-        EXPECT_EQ(fake.count("FindWindow(") * 10 + fake.count("GetWindowRect"), state.fullScreen ? 0
-                                                                                : found ? 11
-                                                                                        : 10);
+        int lookups = fake.count("FindWindow(") * 10 + fake.count("GetWindowRect");
+        EXPECT_EQ(lookups, state.fullScreen ? 0 : found ? 11 : 10);
     }
 }
 

@@ -14,7 +14,7 @@ public:
     }
 };
 
-TEST_F(DialogTest, BothOpenCentredOnTheMainWindowTruncatingTowardZero) {
+TEST_F(DialogTest, BothOpenCentredOnTheMainWindowAndAboutPlaysTheIntroIfSoundIsOn) {
     state.trackPos = 4000, state.volumePos = 7500, state.currentItem = 2;
     EXPECT_TRUE(settings.send(kWmInitDialog) && about.send(kWmInitDialog));
     EXPECT_EQ(logText(),
@@ -43,39 +43,35 @@ TEST_F(DialogTest, BothOpenCentredOnTheMainWindowTruncatingTowardZero) {
         about.send(kWmInitDialog);
         EXPECT_EQ(logOf({"MoveDialog"}), split(row)[1]);
     }
-    // A bar at 0 needs no call; each opening shows the current item again.
-    state.trackPos = state.volumePos = state.currentItem = 0;
-    state.itemCount = 3;
-    settings.command(IDC_ITEM_NEXT);
+    // A bar at 0 needs no call.
+    state.trackPos = state.volumePos = 0;
     fake.log.clear();
     settings.send(kWmInitDialog);
     EXPECT_EQ(fake.count("SetScrollPos"), 0);
-    EXPECT_EQ(settings.texts[IDC_ITEM_NUMBER], " 1");
-}
-
-TEST_F(DialogTest, AboutPlaysTheIntroOnlyWhenSoundIsOnAndAFailingOneIsLetGo) {
+    // A failing intro is let go, and closing does not cut one that plays.
     fake.script("PlaySound", {0});
     about.send(kWmInitDialog);
-    EXPECT_TRUE(about.command(IDOK));  // and closing does not cut it
+    EXPECT_TRUE(about.command(IDOK));
     EXPECT_EQ(fake.count("sndPlaySound"), 0);
+    // The command opens it owned by the window addressed; without sound the
+    // intro stays silent.
     state.soundOn = 0;
-    open(about);
-    EXPECT_EQ(fake.count("PlaySound"), 0);
-    // The command opens it owned by the window addressed.
+    fake.log.clear();
     mainWindowProc(window(0x999), kWmCommand, IDM_ABOUT, 0);
-    EXPECT_EQ(fake.count("DialogBox(ABOUT_DLG,0x999)"), 1);
+    EXPECT_EQ(logOf({"DialogBox", "PlaySound"}), "DialogBox(ABOUT_DLG,0x999)");
 }
 
 TEST_F(DialogTest, TheItemNumberWrapsBothWaysAndNeverShowsZeroAndOnlyOkCloses) {
-    // Items, current => presses ('<' previous, '>' next) => shown => selected.
+    // Items, current => presses ('<' previous, '>' next) => shown on opening
+    // (the current item, whatever was picked before) and after each press => selected.
     for (const char* row :
-         {"3 0 => <>>< =>  3 1 2 1 => 1", "1 0 => <> =>  1 1 => 1", "0 0 => <> =>  1 1 => 1",
-          "98 96 => >> =>  98 1 => 1", "3 1 => << =>  1 3 => 3"}) {
+         {"3 0 => <>>< =>  1 3 1 2 1 => 1", "1 0 => <> =>  1 1 1 => 1", "0 0 => <> =>  1 1 1 => 1",
+          "98 96 => >> =>  97 98 1 => 1", "3 1 => << =>  2 1 3 => 3"}) {
         SCOPED_TRACE(row);
         Lines c = split(row);
         std::sscanf(row, "%d %d", &state.itemCount, &state.currentItem);
         open(settings);
-        std::string shown;
+        std::string shown = settings.texts[IDC_ITEM_NUMBER];
         for (char press : c[1]) {  // the button's notification code rides in the high word
             EXPECT_FALSE(settings.send(kWmCommand,
                                        (press == '<' ? IDC_ITEM_PREV : IDC_ITEM_NEXT) | (5 << 16)));
@@ -110,14 +106,13 @@ TEST_F(DialogTest, ScrollCodesStepTheBarsAndTheVolumeBarAppliesAtOnce) {
         int bar, from, code;
         std::sscanf(row, "%d %d %d", &bar, &from, &code);
         bool volume = bar == IDC_VOLUME_BAR;
-        state.trackPos = state.volumePos = 100;
-        (volume ? state.volumePos : state.trackPos) = from;
+        std::int32_t &moved = volume ? state.volumePos : state.trackPos,
+                     &other = volume ? state.trackPos : state.volumePos;
+        moved = from, other = 100;
         open(settings);
         state.volumeLevel = -1;
         EXPECT_FALSE(settings.scroll(bar, code));
-        EXPECT_EQ(format("%d %d", volume ? state.volumePos : state.trackPos,
-                         volume ? state.trackPos : state.volumePos),
-                  c[1] + " 100");
+        EXPECT_EQ(format("%d %d", moved, other), c[1] + " 100");
         EXPECT_EQ(logOf({"SetScrollPos"}), from != std::stoi(c[1]) || !c[2].empty()
                                                ? format("SetScrollPos(%d,%s,1)", bar, c[1].c_str())
                                                : "");
