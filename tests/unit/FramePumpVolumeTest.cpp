@@ -6,7 +6,9 @@
 namespace ostrel::test {
 namespace {
 
-const std::string kBlit = "Blt(primary,offscreen,204,250,658,580,0,0,320,240,0x1000000,no fx)";
+const std::string kFrame =
+    "Update(0) GetClientRect() ClientToScreen() ClientToScreen() "
+    "Blt(primary,offscreen,204,250,658,580,0,0,320,240,0x1000000,no fx)";
 
 class FramePumpTest : public UiTest {
 protected:
@@ -24,19 +26,16 @@ TEST_F(FramePumpTest, EachFrameIsScaledOntoTheVideoAreaTakenAfreshAndAFailingBli
     list(1, 75);
     fake.script("Blt", {kEndOfStream, 1});  // a positive answer shows the frame too
     EXPECT_EQ(pumpFrame(), kOk);
-    EXPECT_EQ(logText(), "Update(0) GetClientRect() ClientToScreen() ClientToScreen() " + kBlit +
-                             " SetCursor(null)");
+    EXPECT_EQ(logText(), kFrame + " SetCursor(null)");
     EXPECT_EQ(pumpFrame(), kOk);
     EXPECT_EQ(fake.count("SetCursor(null)") + state.frameCount, 4);
     for (Status error : {kSurfaceLost, kFail, static_cast<Status>(0x88760096u)}) {
         fake.log.clear();
         fake.script("Blt", {error});
         EXPECT_EQ(pumpFrame(), kFail);
-        EXPECT_EQ(fake.log.back(), kBlit);
-        EXPECT_EQ(state.frameCount, 2);
-        EXPECT_EQ(state.failure, Failure::BlitFailed);
         // Nothing is released, restored or posted: the process end reclaims it.
-        EXPECT_EQ(fake.count("Release(") + fake.count("waveOut") + fake.count("PostQuit"), 0);
+        EXPECT_EQ(logText() + format(" %d", state.frameCount), kFrame + " 2");
+        EXPECT_EQ(state.failure, Failure::BlitFailed);
     }
     fake.clientOrigin = {-100, 10};       // the window moved
     fake.clientRect = {3, 40, 803, 640};  // and grew
@@ -72,10 +71,10 @@ TEST_F(FramePumpTest, TheEndFrameAndTheEndOfTheListStopTheStreamAndTheCountRunsO
         // As the main loop: pump while there is input and playback is on.
         for (int calls = 0; state.haveInput && state.playing && calls < 10000; ++calls)
             ASSERT_EQ(pumpFrame(), kOk);
-        EXPECT_EQ(format("%d %d %d %d", fake.count("Blt("), fake.count("Update("),
-                         fake.count("Release("), state.selectedItem + state.trackPos),
-                  c[1]);
-        EXPECT_EQ(logOf({"Seek"}) + " " + playState(), c[2] + " " + c[3]);
+        EXPECT_EQ(format("%d %d %d %d => ", fake.count("Blt("), fake.count("Update("),
+                         fake.count("Release("), state.selectedItem + state.trackPos) +
+                      logOf({"Seek"}) + " => " + playState(),
+                  c[1] + " => " + c[2] + " => " + c[3]);
         EXPECT_EQ(joined(Lines(fake.log.end() - 2, fake.log.end())),
                   end ? "SetCursor(null) SetState(Stop)" : "SetState(Stop) SetCursor(null)");
         EXPECT_TRUE(state.multiMediaStream && state.streamSample);
