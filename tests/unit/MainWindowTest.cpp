@@ -87,9 +87,10 @@ TEST_F(MainWindowTest, DestroyWritesTheConfigurationThenEndsTheRun) {
 
 class HandOverTest : public UiTest {
 public:
-    // A second start's command line, `size` bytes of `text` as it sends them,
-    // in a block of just that size: a read past it is caught.
-    void handOver(const std::string& text, std::size_t size) {
+    // A second start's command line: `size` bytes of `text` (all and its
+    // terminator by default) in a block of just that size, so reads past it fail.
+    void handOver(const std::string& text, std::size_t size = std::string::npos) {
+        size = std::min(size, text.size() + 1);
         auto bytes = std::make_unique<char[]>(size);
         std::memcpy(bytes.get(), text.c_str(), size);
         CopyData record{0, static_cast<U32>(size), bytes.get()};
@@ -99,8 +100,7 @@ public:
 
 TEST_F(HandOverTest, AVideoReplacesTheCurrentItemAndRunsAndASoundLeavesTheStream) {
     playList({clip("a.avi"), clip("b.avi")}, 1);
-    std::string c = "-s 25 -t 75 " + clip("c.avi");
-    handOver(c, c.size() + 1);
+    handOver("-s 25 -t 75 " + clip("c.avi"));
     EXPECT_EQ(relative(joined({state.playlist[0], state.playlist[1]})), "a.avi c.avi");
     // 25 of 75 frames of a 3-second item: one second in.
     EXPECT_EQ(playCalls() + " " + playState(),
@@ -109,17 +109,16 @@ TEST_F(HandOverTest, AVideoReplacesTheCurrentItemAndRunsAndASoundLeavesTheStream
     // A quoted path keeps its blank; an empty text sets the item up again;
     // only the size the sender gave is read, terminator or not.
     fake.log.clear();
-    std::string spaced = "\"" + clip("my clip.avi") + "\"", b = clip("b.avi");
-    handOver(spaced, spaced.size() + 1);
+    std::string b = clip("b.avi");
+    handOver("\"" + clip("my clip.avi") + "\"");
     handOver("", 0);
     handOver(b + " " + path("missing.avi"), b.size());
     EXPECT_EQ(logOf({"OpenFile"}),
               "OpenFile(my clip.avi,0) OpenFile(my clip.avi,0) OpenFile(b.avi,0)");
     // A sound while a video plays blacks the area and leaves the stream.
     fake.log.clear();
-    std::string ding = file("ding.wav");
     state.trackPos = 300;
-    handOver(ding, ding.size() + 1);
+    handOver(file("ding.wav"));
     EXPECT_EQ(playCalls() + " " + playState(),
               "sndPlaySound(ding.wav,1) BltFill 000 1/2 25,0,75,0");
     EXPECT_EQ(state.audioOnly + state.trackPos + state.streamDuration, 0);
