@@ -14,11 +14,10 @@ class FramePumpTest : public UiTest {
 protected:
     // Items of `each` frames in slots 0..n-1, item `index` running; the log empty.
     void list(int n, int each, int index = 0) {
+        Lines paths;
         for (int i = 0; i < n; ++i)
-            copyText(state.playlist[i], clip(format("item%d.avi", i), {each}).c_str());
-        state.itemCount = n, state.currentItem = index;
-        EXPECT_EQ(setupCurrentItem(), 1);
-        fake.log.clear();
+            paths.push_back(clip(format("item%d.avi", i), {each}));
+        playList(paths, index);
     }
 };
 
