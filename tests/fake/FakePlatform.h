@@ -5,8 +5,6 @@
 // media are simulated.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -330,8 +328,8 @@ struct FakePlatform : Recorder, Windowing, Files, Sound, Media {
         call(0, "MessageBox", owner, t, caption, Hex{style});
     }
     bool fileExists(const char* path) override {
-        struct stat st;
-        return call(::stat(path, &st) == 0, "Exists", path);
+        std::error_code ec;
+        return call(std::filesystem::exists(path, ec), "Exists", path);
     }
     U32 getFullPathName(const char* path, U32 size, char* buffer) override {
         std::error_code ec;  // a relative path is taken from the current folder, "" as it

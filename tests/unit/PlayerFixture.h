@@ -152,7 +152,7 @@ public:
         fake.log.clear();
     }
     // A list of `paths` as the configuration gives it, item `index` running.
-    void playList(std::initializer_list<std::string> paths, int index = 0) {
+    void playList(const Lines& paths, int index = 0) {
         int slot = 0;
         for (const auto& p : paths)
             copyText(state.playlist[slot++], p.c_str());
