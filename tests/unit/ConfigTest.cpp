@@ -234,12 +234,13 @@ TEST_F(ConfigWriterTest, AReadOnlyOrFailedWriteLeavesTheOldFileWhole) {
     // the new file cannot be made, nothing is written or taken; a new file
     // whose last bytes do not reach the disk is not taken either.
     const std::string old = "ReadOnly yes\r\nWidth 5\n\n# odd ending";
-    // clang-format off
-    for (const std::string row : {"read-only => ",
-         "no rename => LocalTime() FindWindow( ostrelwin, ostrel v2.03) GetWindowRect() ReplaceFile(ostrel.cfg.new,ostrel.cfg) ConfigurationNotWritten(ostrel.cfg)",
-         "folder in the way => LocalTime() ConfigurationNotWritten(ostrel.cfg)",
-         "disk full => LocalTime() FindWindow( ostrelwin, ostrel v2.03) GetWindowRect() ConfigurationNotWritten(ostrel.cfg)"}) {
-        // clang-format on
+    for (const std::string row :
+         {"read-only => ",
+          "no rename => LocalTime() FindWindow( ostrelwin, ostrel v2.03) GetWindowRect() "
+          "ReplaceFile(ostrel.cfg.new,ostrel.cfg) ConfigurationNotWritten(ostrel.cfg)",
+          "folder in the way => LocalTime() ConfigurationNotWritten(ostrel.cfg)",
+          "disk full => LocalTime() FindWindow( ostrelwin, ostrel v2.03) GetWindowRect() "
+          "ConfigurationNotWritten(ostrel.cfg)"}) {
         SCOPED_TRACE(row);
         file("ostrel.cfg", old);
         state.readOnly = row.starts_with("read-only");
