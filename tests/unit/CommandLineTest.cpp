@@ -75,8 +75,9 @@ TEST_F(CommandLineTest, TheTokenBudgetIsFiveAndRefusedPathsEndTheParseWithTheirN
     std::string missing = path("missing.avi"), tooLong = fileOfLength("deep", 260);
     const std::string fits = fileOfLength("fits", 259);  // the longest that fits
     // A path costs 2, an option 1, its number nothing; tokens before a
-    // failure keep their effect. The line => the result, the first slot, the
-    // limits, full screen and input, the paths looked up, the failure's detail.
+    // failure keep their effect; the last path decides about a lone sound.
+    // The line => the result, the first slot, the limits, full screen and
+    // input (a lone sound adds 100), the paths looked up, the failure's detail.
     const std::tuple<std::string, int, std::string, const char*, int, int, std::string> cases[] = {
         {a + " -s 10 -e 20 -t 30 -fs", 1, "a.avi", "10,20,30,0", 1, 1, ""},
         {"-fs " + a + " -s 10 -e 20 -t 30", 1, "a.avi", "10,20,30,0", 11, 1, ""},
@@ -87,14 +88,16 @@ TEST_F(CommandLineTest, TheTokenBudgetIsFiveAndRefusedPathsEndTheParseWithTheirN
         {"-FS", 0, "-FS", "0,0,0,0", 1, 1, path("-FS")},  // option names in other letters are paths
         {path("my clip.avi"), 0, "my", "0,0,0,0", 1, 1, path("my")},  // unquoted, a blank splits it
         {tooLong, 0, "", "0,0,0,0", 0, 0, tooLong},  // a path that would not fit its slot
-        {fits, 1, relative(fits), "0,0,0,0", 1, 1, ""}};
+        {fits, 1, relative(fits), "0,0,0,0", 1, 1, ""},
+        {file("Song.WAV"), 1, "Song.WAV", "0,0,0,0", 101, 1, ""},  // its letters kept
+        {file("Song.WAV") + " " + a, 1, "a.avi", "0,0,0,0", 1, 2, ""}};
     InFolder inside(dir);
     for (const auto& [line, result, first, limitsAfter, screenAndInput, lookedUp, detail] : cases) {
         SCOPED_TRACE(line);
         reset();
         EXPECT_EQ(parse(line), result);
         EXPECT_EQ(slot(0) + " " + limits(), first + " " + limitsAfter);
-        EXPECT_EQ(state.fullScreen * 10 + state.haveInput, screenAndInput);
+        EXPECT_EQ(state.audioOnly * 100 + state.fullScreen * 10 + state.haveInput, screenAndInput);
         EXPECT_EQ(fake.count("Exists("), lookedUp);
         EXPECT_EQ(state.failure, detail.empty()     ? Failure::None
                                  : detail[0] == '-' ? Failure::BadCommandLine
@@ -110,14 +113,8 @@ TEST_F(CommandLineTest, TheTokenBudgetIsFiveAndRefusedPathsEndTheParseWithTheirN
 }
 
 TEST_F(CommandLineTest, TheLastPathInTheCurrentSlotDecidesAboutALoneSound) {
-    std::string song = file("Song.WAV"), clip = file("clip.avi");
-    EXPECT_EQ(parse(song), 1);
-    EXPECT_EQ(slot(0) + std::to_string(state.audioOnly), "Song.WAV1");  // its letters kept
-    state = PlayerState{};
-    EXPECT_EQ(parse(song + " " + clip), 1);
-    EXPECT_EQ(state.audioOnly, 0);
-    state.audioOnly = 1;  // and the flag is never cleared here
-    EXPECT_EQ(parse(clip), 1);
+    state.audioOnly = 1;  // a flag set before is never cleared here
+    EXPECT_EQ(parse(file("clip.avi")), 1);
     EXPECT_EQ(state.audioOnly, 1);
     // An empty command line looks only at the current slot, only with input.
     reset();

@@ -1,8 +1,7 @@
-// The nine commands: the command table row by row (playing, paused, input,
-// item, list, frame limits and the stream's calls), then what each command
-// has of its own: Open's dialog and its failures, the settings dialog's
-// choices, Site, and the position bar's arithmetic. (Exit: the main window's
-// test; Escape: start-up's; what Save writes: the configuration writer's.)
+// The nine commands: the command table row by row, then what each has of its
+// own: Open's dialog and its failures, the settings dialog's choices, Site,
+// and the position bar's arithmetic. (Exit: the main window's test; Escape:
+// start-up's; what Save writes: the configuration writer's.)
 #include "PlayerFixture.h"
 
 namespace ostrel::test {
@@ -50,10 +49,9 @@ TEST_F(CommandTest, DoesWhatTheCommandTableSays) {
         "Stream => playing =>  => 101 1/3 0,0,0,0 a.avi => GetTime() SetState(Stop) DialogBox(SET_DLG,0x100) Seek(1200000) SetState(Run)",
         "Stream => paused =>  => 101 1/3 0,0,0,0 a.avi => DialogBox(SET_DLG,0x100) Release(stream) OpenFile(b.avi,0) GetDuration() Seek(10000000) SetState(Run)",
         "Stream => no input =>  => 000 2/3 25,50,75,7  => ",
-        // About: suspends for the dialog and resumes any pause; without input
+        // Save writes the configuration (the writer's tests) and plays on.
+        // About suspends for the dialog and resumes any pause; without input
         // it blacks the area.
-        // Save writes the configuration (its file: the writer's tests) and
-        // plays on.
         "Save => playing =>  => 101 1/3 25,50,75,7 a.avi => ",
         "About => playing =>  => 101 1/3 25,50,75,7 a.avi => GetTime() SetState(Stop) DialogBox(ABOUT_DLG,0x100) Seek(1200000) SetState(Run)",
         "About => paused =>  => 101 1/3 25,50,75,7 a.avi => DialogBox(ABOUT_DLG,0x100) Seek(1200000) SetState(Run)",
@@ -100,10 +98,10 @@ TEST_F(CommandTest, DoesWhatTheCommandTableSays) {
             };
         fake.chosenFile = c[2] == "d.avi" ? clip("d.avi") : c[2].empty() ? "" : file(c[2]);
         fake.log.clear();
-        const std::string words = " Open Start Pause Stop Stream Save About";
-        const int ids[] = {IDM_OPEN,   IDM_START, IDM_PAUSE, IDM_STOP,
-                           IDM_STREAM, IDM_SAVE,  IDM_ABOUT};
-        command(ids[std::count(words.begin(), words.begin() + words.find(" " + c[0]), ' ')]);
+        const std::map<std::string, int> ids{
+            {"Open", IDM_OPEN},     {"Start", IDM_START}, {"Pause", IDM_PAUSE}, {"Stop", IDM_STOP},
+            {"Stream", IDM_STREAM}, {"Save", IDM_SAVE},   {"About", IDM_ABOUT}};
+        command(ids.at(c[0]));
         EXPECT_EQ(playState() + " " + relative(state.playlist[0]), c[3]);
         EXPECT_EQ(playCalls(), c[4]);
         EXPECT_EQ(fake.count("PostQuitMessage(1)"), rejected);
@@ -113,13 +111,9 @@ TEST_F(CommandTest, DoesWhatTheCommandTableSays) {
 TEST_F(CommandTest, OpenAsksForAMediaFileInABufferOfItsOwnAndAFailedItemEndsThePlayer) {
     char buffer[260] = "left over";
     EXPECT_EQ(chooseMediaFile(buffer), 0);
-    EXPECT_EQ(logText(), "GetOpenFileName(empty,260)");
-    EXPECT_EQ(fake.openFile,
-              "0x100 Media files (*.avi;*.mpg;*.dat;*.wav)|*.avi;*.mpg;*.dat;*.wav|"
-              "All Files (*.*)|*.*| 1 0x180C");
-    fake.chosenFile = clip("x.avi");
-    EXPECT_NE(chooseMediaFile(buffer), 0);
-    EXPECT_EQ(buffer, fake.chosenFile);
+    EXPECT_EQ(logText() + " " + fake.openFile,
+              "GetOpenFileName(empty,260) 0x100 Media files (*.avi;*.mpg;*.dat;*.wav)|"
+              "*.avi;*.mpg;*.dat;*.wav|All Files (*.*)|*.*| 1 0x180C");
     // An item opened that no codec plays, the same started after a stop, a
     // sound gone by the time it would play: each ends the player; the stream
     // stopped for it stands rewound, its bar at 0.
@@ -143,56 +137,51 @@ TEST_F(CommandTest, OpenAsksForAMediaFileInABufferOfItsOwnAndAFailedItemEndsTheP
 }
 
 TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
-    // Runs Stream with the dialog doing `script`; what it did to playback.
+    // Runs Stream with the dialog doing `script`, then OK; returns what the
+    // dialog showed before OK (playing and paused, the position bar, the item
+    // number) => the calls => item, item number, bar and stream time after.
     auto stream = [&](std::function<void(FakeDialogView&)> script) {
-        fake.dialogScript = std::move(script);
+        std::string shown;
+        fake.dialogScript = [&](FakeDialogView& view) {
+            if (script) script(view);
+            shown = format("%d%d %d%s", state.playing, state.paused,
+                           view.scrollPos[IDC_POSITION_BAR], view.texts[IDC_ITEM_NUMBER].c_str());
+            view.command(IDOK);
+        };
         fake.log.clear();
         command(IDM_STREAM);
-        return playCalls();
+        return format("%s => %s => %d %d %d %lld", shown.c_str(), playCalls().c_str(),
+                      state.currentItem, state.selectedItem, state.trackPos,
+                      static_cast<long long>(state.streamTime));
     };
     const std::string seekTo = "GetTime() SetState(Stop) DialogBox(SET_DLG,0x100) Seek(";
     playList({clip("a.avi"), clip("b.avi"), clip("c.avi")});
-    // The stream stands while the dialog moves its bar; the seek comes after.
-    std::string calls = stream([&](FakeDialogView& view) {
-        view.scroll(IDC_POSITION_BAR, kSbThumbTrack, 2500);
-        view.scroll(IDC_POSITION_BAR, kSbThumbPosition, 2500);
-        EXPECT_EQ(playState(), "011 0/3 0,0,0,0");
-        view.command(IDOK);
-    });
-    EXPECT_EQ(calls, seekTo + "7500000) SetState(Run)");
-    EXPECT_EQ(state.streamTime, 7500000);
+    // The stream stands while the dialog drags its bar; the seek comes after.
+    EXPECT_EQ(stream([](FakeDialogView& view) {
+                  view.scroll(IDC_POSITION_BAR, kSbThumbTrack, 2500);
+                  view.scroll(IDC_POSITION_BAR, kSbThumbPosition, 2500);
+              }),
+              "01 2500 1 => " + seekTo + "7500000) SetState(Run) => 0 1 2500 7500000");
     // Paused later on, the dialog shows the position kept, not the time;
     // item 2 is picked.
     state.multiMediaStream->seek(15000000);
     command(IDM_PAUSE);
-    calls = stream([](FakeDialogView& view) {
-        EXPECT_EQ(view.scrollPos[IDC_POSITION_BAR], 2500);
-        view.command(IDC_ITEM_NEXT);
-        view.command(IDOK);
-    });
-    EXPECT_EQ(
-        calls,
-        "DialogBox(SET_DLG,0x100) Release(stream) OpenFile(b.avi,0) GetDuration() SetState(Run)");
-    EXPECT_EQ(state.currentItem * 10 + state.selectedItem, 10);
+    EXPECT_EQ(stream([](FakeDialogView& view) { view.command(IDC_ITEM_NEXT); }),
+              "01 2500 2 => DialogBox(SET_DLG,0x100) Release(stream) OpenFile(b.avi,0) "
+              "GetDuration() SetState(Run) => 1 0 0 15000000");
     // Item number 0 names no item: nothing changes but the position. A
     // stream of no duration: the position is the saturated value's low half.
-    // After an Open the empty list still shows item one.
     state.multiMediaStream->seek(12000000);
-    calls = stream([](FakeDialogView& view) { state.selectedItem = 0, view.command(IDOK); });
-    EXPECT_EQ(calls + " " + std::to_string(state.currentItem),
-              seekTo + "12000000) SetState(Run) 1");
+    EXPECT_EQ(stream([](FakeDialogView&) { state.selectedItem = 0; }),
+              "01 4000 2 => " + seekTo + "12000000) SetState(Run) => 1 0 4000 12000000");
     state.streamDuration = 0;
-    EXPECT_EQ(stream(nullptr), seekTo + "0) SetState(Run)");
-    EXPECT_EQ(state.trackPos, -1);
+    EXPECT_EQ(stream(nullptr), "01 -1 2 => " + seekTo + "0) SetState(Run) => 1 2 -1 0");
+    // After an Open the empty list still shows item one.
     fake.chosenFile = clip("d.avi");
     command(IDM_OPEN);
     state.multiMediaStream->seek(12000000);
-    calls = stream([](FakeDialogView& view) {
-        view.command(IDC_ITEM_PREV);
-        EXPECT_EQ(view.texts[IDC_ITEM_NUMBER], " 1");
-        view.command(IDOK);
-    });
-    EXPECT_EQ(calls, seekTo + "12000000) SetState(Run)");
+    EXPECT_EQ(stream([](FakeDialogView& view) { view.command(IDC_ITEM_PREV); }),
+              "01 4000 1 => " + seekTo + "12000000) SetState(Run) => 0 1 4000 12000000");
     // After a cancelled Open there is no stream to hold or seek in: the
     // item starts again, its bar at 0 whatever the old stream's length.
     fake.chosenFile = "";
@@ -201,15 +190,12 @@ TEST_F(CommandTest, TheSettingsDialogsChoicesApplyWhenItCloses) {
     command(IDM_PAUSE);
     send(kWmActivate, 1);
     EXPECT_EQ(playState(), "001 0/0 0,0,0,0");
-    calls = stream([](FakeDialogView& view) {
-        view.scroll(IDC_POSITION_BAR, kSbLineRight);
-        view.command(IDOK);
-    });
-    EXPECT_EQ(logOf({"SetScrollPos(40017"}), "SetScrollPos(40017,10,1)");
-    EXPECT_EQ(calls, "DialogBox(SET_DLG,0x100) OpenFile(d.avi,0) GetDuration() SetState(Run)");
+    EXPECT_EQ(stream([](FakeDialogView& view) { view.scroll(IDC_POSITION_BAR, kSbLineRight); }),
+              "01 10 1 => DialogBox(SET_DLG,0x100) OpenFile(d.avi,0) GetDuration() SetState(Run) "
+              "=> 0 1 0 0");
     // The last slot's number names an item too.
     copyText(state.playlist[kPlaylistSlots - 1], clip("last.avi").c_str());
-    stream([](FakeDialogView& view) { state.selectedItem = kPlaylistSlots, view.command(IDOK); });
+    stream([](FakeDialogView&) { state.selectedItem = kPlaylistSlots; });
     EXPECT_EQ(state.currentItem, kPlaylistSlots - 1);
 }
 

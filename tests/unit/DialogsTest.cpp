@@ -24,10 +24,12 @@ TEST_F(DialogTest, BothOpenCentredOnTheMainWindowAndAboutPlaysTheIntroIfSoundIsO
               "GetWindowRect() MoveDialog(281,265) MakeHyperlink(40013,http://ostrel.org) "
               "SetDlgItemText(40012,2.03) FindWindow( ostrelwin, ostrel v2.03) "
               "GetWindowRect() MoveDialog(281,306) PlaySound(#129,0x40005)");
-    EXPECT_EQ(state.selectedItem, 3);
     // Settings is centred as 300 x 255, about as 300 x 174: odd differences
     // lose their half, negative ones round toward zero; without the window
-    // or its rectangle neither moves.
+    // or its rectangle neither moves. Bars at 0 need no call; a failing intro
+    // is let go, and closing does not cut one that plays.
+    state.trackPos = state.volumePos = 0;
+    fake.script("PlaySound", {0});
     for (const char* row :
          {"10 20 311 277 => MoveDialog(10,21) MoveDialog(10,61)",
           "10 20 311 195 => MoveDialog(10,-20) MoveDialog(10,20)",
@@ -41,18 +43,9 @@ TEST_F(DialogTest, BothOpenCentredOnTheMainWindowAndAboutPlaysTheIntroIfSoundIsO
         settings.send(kWmInitDialog);
         if (!r.right) fake.windowFound = true, fake.script("GetWindowRect", {0});
         about.send(kWmInitDialog);
-        EXPECT_EQ(logOf({"MoveDialog"}), split(row)[1]);
+        EXPECT_TRUE(about.command(IDOK));
+        EXPECT_EQ(logOf({"MoveDialog", "SetScrollPos", "sndPlaySound"}), split(row)[1]);
     }
-    // A bar at 0 needs no call.
-    state.trackPos = state.volumePos = 0;
-    fake.log.clear();
-    settings.send(kWmInitDialog);
-    EXPECT_EQ(fake.count("SetScrollPos"), 0);
-    // A failing intro is let go, and closing does not cut one that plays.
-    fake.script("PlaySound", {0});
-    about.send(kWmInitDialog);
-    EXPECT_TRUE(about.command(IDOK));
-    EXPECT_EQ(fake.count("sndPlaySound"), 0);
     // The command opens it owned by the window addressed; without sound the
     // intro stays silent.
     state.soundOn = 0;
@@ -65,8 +58,8 @@ TEST_F(DialogTest, TheItemNumberWrapsBothWaysAndNeverShowsZeroAndOnlyOkCloses) {
     // Items, current => presses ('<' previous, '>' next) => shown on opening
     // (the current item, whatever was picked before) and after each press => selected.
     for (const char* row :
-         {"3 0 => <>>< =>  1 3 1 2 1 => 1", "1 0 => <> =>  1 1 1 => 1", "0 0 => <> =>  1 1 1 => 1",
-          "98 96 => >> =>  97 98 1 => 1", "3 1 => << =>  2 1 3 => 3"}) {
+         {"3 0 => <>>< =>  1 3 1 2 1 => 1", "3 2 =>  =>  3 => 3", "1 0 => <> =>  1 1 1 => 1",
+          "0 0 => <> =>  1 1 1 => 1", "98 96 => >> =>  97 98 1 => 1", "3 1 => << =>  2 1 3 => 3"}) {
         SCOPED_TRACE(row);
         Lines c = split(row);
         std::sscanf(row, "%d %d", &state.itemCount, &state.currentItem);
