@@ -91,7 +91,6 @@ TEST_F(CommandLineTest, TheTokenBudgetIsFiveAndRefusedPathsEndTheParseWithTheirN
         {fits, 1, relative(fits), "0,0,0,0", 1, 1, ""},
         {file("Song.WAV"), 1, "Song.WAV", "0,0,0,0", 101, 1, ""},  // its letters kept
         {file("Song.WAV") + " " + a, 1, "a.avi", "0,0,0,0", 1, 2, ""}};
-    InFolder inside(dir);
     for (const auto& [line, result, first, limitsAfter, screenAndInput, lookedUp, detail] : cases) {
         SCOPED_TRACE(line);
         reset();

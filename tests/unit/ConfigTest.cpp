@@ -86,7 +86,6 @@ TEST_F(ConfigTest, FileNameLinesFillTheSlotsInOrder) {
     // three slots. Only "none" names no file; a folder is an item that exists.
     // A WAV item is played alone and gives its slot to the next line, keeping
     // its letters for a file system that minds them; no later read clears the flag.
-    InFolder inside(dir);
     for (const char* name :
          {"a.avi", "clip.dat", "Intro.WAV", "Movie.AVI", "a.wave", "wav", "b.wAv"})
         file(name);

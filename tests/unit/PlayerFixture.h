@@ -84,19 +84,16 @@ inline std::string goldenConfig(std::initializer_list<std::string> changes = {})
     return text;
 }
 
-// Runs part of a test inside a folder and goes back afterwards.
-struct InFolder {
-    explicit InFolder(const std::string& folder) { fs::current_path(folder); }
-    ~InFolder() { fs::current_path(previous); }
-    fs::path previous = fs::current_path();
-};
-
+// Each test runs in a temporary folder of its own: relative paths, and the
+// file a player without a folder looks for, are found there.
 class PlayerTest : public ::testing::Test {
 public:
-    ~PlayerTest() override { fs::remove_all(dir); }
+    PlayerTest() { fs::current_path(dir); }
+    ~PlayerTest() override { fs::current_path(previous), fs::remove_all(dir); }
 
     FakeFixtureState fixture;
     FakePlatform& fake = fixture.fake;
+    const fs::path previous = fs::current_path();
     std::string dir = mkdtemp((fs::temp_directory_path() / "ostrel-XXXXXX").string().data());
     const WindowHandle mainWindow = window(0x100);
     const InstanceHandle instance = handle<InstanceObject>(0x400000);

@@ -52,7 +52,6 @@ TEST_F(StartupTest, TheFolderEndsAtItsLastSeparatorAndOnlyNoMenuBarInFullScreenI
     // ("": framed; "-": no window) => tool bars. Without a folder the file is
     // looked for where the player runs; a folder must leave room for its file.
     // Whatever the file said, the run goes on with the text menu, in a window.
-    InFolder inside(dir);  // where a player without a folder looks
     for (const char* row :
          {"C:\\Games\\Disc One\\ostrel.exe =>  =>  => C:\\Games\\Disc One\\ =>  => 1",
           "/opt/disc\\one/bin/ostrel =>  =>  => /opt/disc\\one/bin/ =>  => 1",
