@@ -68,7 +68,6 @@ TEST_F(CommandTest, DoesWhatTheCommandTableSays) {
         SCOPED_TRACE(row);
         Lines c = split(row);
         const std::string& before = c[1];
-        reset();
         startPlayer();
         if (before == "no input") {
             state.currentItem = 2, state.itemCount = 3;
@@ -88,12 +87,10 @@ TEST_F(CommandTest, DoesWhatTheCommandTableSays) {
             ASSERT_EQ(pumpFrame(), kOk);  // the limit stops the stream
         }
         // A second start names a missing file while the dialog is open.
-        std::string missing = path("gone.avi");
-        CopyData gone{0, static_cast<U32>(missing.size() + 1), missing.c_str()};
         bool rejected = before.find("rejected") != std::string::npos;
         if (rejected)
             fake.dialogScript = [&](FakeDialogView& view) {
-                send(kWmCopyData, 0, reinterpret_cast<LParam>(&gone));
+                handOver(path("gone.avi"));
                 view.command(IDOK);
             };
         fake.chosenFile = c[2] == "d.avi" ? clip("d.avi") : c[2].empty() ? "" : file(c[2]);
@@ -119,15 +116,13 @@ TEST_F(CommandTest, OpenAsksForAMediaFileInABufferOfItsOwnAndAFailedItemEndsTheP
     // stopped for it stands rewound, its bar at 0.
     for (int way : {0, 1, 2}) {
         SCOPED_TRACE(way);
-        reset();
         startPlayer();
         playList({clip("a.avi"), clip("bad.avi", {75, 320, 240, false})});
         state.trackPos = 5000;
         fake.chosenFile = path(way == 2 ? "gone.wav" : "bad.avi");
         if (way == 1) command(IDM_STOP), state.currentItem = 1, setLimits(5, 50, 75, 7);
         command(way == 1 ? IDM_START : IDM_OPEN);
-        EXPECT_EQ(fake.count("MessageBox(null,Codec is not available ...,Codec problem,0x30)"),
-                  way < 2);
+        EXPECT_EQ(fake.count(kCodecBox), way < 2);
         // The limits are kept when the start failed.
         EXPECT_EQ(format("%s %d %d", limits().c_str(), state.trackPos, state.playing),
                   way == 1 ? "5,50,75,7 0 0" : "0,0,0,0 0 0");

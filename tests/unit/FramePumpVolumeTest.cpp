@@ -6,10 +6,6 @@
 namespace ostrel::test {
 namespace {
 
-const std::string kFrame =
-    "Update(0) GetClientRect() ClientToScreen() ClientToScreen() "
-    "Blt(primary,offscreen,204,250,658,580,0,0,320,240,0x1000000,no fx)";
-
 class FramePumpTest : public UiTest {
 protected:
     // Items of `each` frames in slots 0..n-1, item `index` running; the log empty.

@@ -85,18 +85,7 @@ TEST_F(MainWindowTest, DestroyWritesTheConfigurationThenEndsTheRun) {
     EXPECT_EQ(send(kWmDestroy), 0);  // handled
 }
 
-class HandOverTest : public UiTest {
-public:
-    // A second start's command line: `size` bytes of `text` (all and its
-    // terminator by default) in a block of just that size, so reads past it fail.
-    void handOver(const std::string& text, std::size_t size = std::string::npos) {
-        size = std::min(size, text.size() + 1);
-        auto bytes = std::make_unique<char[]>(size);
-        std::memcpy(bytes.get(), text.c_str(), size);
-        CopyData record{0, static_cast<U32>(size), bytes.get()};
-        EXPECT_EQ(send(kWmCopyData, 0, reinterpret_cast<LParam>(&record)), 0);
-    }
-};
+using HandOverTest = UiTest;
 
 TEST_F(HandOverTest, AVideoReplacesTheCurrentItemAndRunsAndASoundLeavesTheStream) {
     playList({clip("a.avi"), clip("b.avi")}, 1);
@@ -132,7 +121,6 @@ TEST_F(HandOverTest, ARejectedTextEndsThePlayerWithoutTouchingTheStream) {
     for (const std::string& text : {path("missing.avi"), std::string("x"), path("my clip.avi"),
                                     longText, path("a.avi\x01")}) {
         SCOPED_TRACE(text.substr(0, 60));
-        reset();
         startPlayer();
         playList({clip("a.avi"), clip("my clip.avi")});
         handOver(text, text.size());    // no terminator within the size

@@ -39,9 +39,6 @@ inline std::string joined(const Lines& lines, const char* separator = " ") {
         out += (out.empty() ? "" : separator) + line;
     return out;
 }
-inline WindowHandle window(std::uintptr_t n) {
-    return handle<WindowObject>(n);
-}
 
 // `row` with each "[N*c]" turned into N copies of c.
 inline std::string expand(std::string row) {
@@ -68,6 +65,13 @@ const std::string kSurfaceLog =
     "SetHWnd(0,0x100)";
 const std::string kBlackArea = "BltFill(primary,204,250,658,580,204,250,658,580,0x400,0/100)";
 const std::string kWave = "waveOutOpen(1,2,44100,88200,2,8,0)";
+const std::string kSurfaceReleases =
+    "Release(factory) Release(primary) Release(offscreen) Release(clipper) Release(directDraw)";
+const std::string kCodecBox = "MessageBox(null,Codec is not available ...,Codec problem,0x30)";
+// One frame pumped onto the video area, the window where start-up puts it.
+const std::string kFrame =
+    "Update(0) GetClientRect() ClientToScreen() ClientToScreen() "
+    "Blt(primary,offscreen,204,250,658,580,0,0,320,240,0x1000000,no fx)";
 
 // The golden configuration file, the one the end-to-end suites compare with
 // too (a player on its defaults), dated by the fake clock, with `changes`
@@ -95,6 +99,7 @@ public:
     FakePlatform& fake = fixture.fake;
     const fs::path previous = fs::current_path();
     std::string dir = mkdtemp((fs::temp_directory_path() / "ostrel-XXXXXX").string().data());
+    static WindowHandle window(std::uintptr_t n) { return handle<WindowObject>(n); }
     const WindowHandle mainWindow = window(0x100);
     const InstanceHandle instance = handle<InstanceObject>(0x400000);
 
@@ -133,9 +138,11 @@ public:
         copyText(state.authorSite, kMakerSite);
         copyText(state.authorNet, kMakerHost);
     }
-    // What start-up leaves when the user can act: the settings' defaults,
-    // the window, the display objects and the probed volume; the log empty.
+    // A fresh player as start-up leaves it when the user can act: the
+    // settings' defaults, the window, the display objects and the probed
+    // volume; the log empty.
     void startPlayer() {
+        reset();
         defaultTexts();
         copyText(state.exeDir, (dir + "/").c_str());
         copyText(state.versionText, kVersionText);
@@ -161,6 +168,15 @@ public:
         return mainWindowProc(mainWindow, message, wParam, lParam);
     }
     void command(int id) { send(kWmCommand, static_cast<WParam>(id)); }
+    // A second start's command line: `size` bytes of `text` (all and its
+    // terminator by default) in a block of just that size, so reads past it fail.
+    void handOver(const std::string& text, std::size_t size = std::string::npos) {
+        size = std::min(size, text.size() + 1);
+        auto bytes = std::make_unique<char[]>(size);
+        std::memcpy(bytes.get(), text.c_str(), size);
+        CopyData record{0, static_cast<U32>(size), bytes.get()};
+        EXPECT_EQ(send(kWmCopyData, 0, reinterpret_cast<LParam>(&record)), 0);
+    }
     void setLimits(int start, int end, int total, int count) {
         state.startFrame = start, state.endFrame = end;
         state.totalFrames = total, state.frameCount = count;
