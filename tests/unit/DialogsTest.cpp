@@ -70,8 +70,7 @@ TEST_F(DialogTest, TheItemNumberWrapsBothWaysAndNeverShowsZeroAndOnlyOkCloses) {
                                        (press == '<' ? IDC_ITEM_PREV : IDC_ITEM_NEXT) | (5 << 16)));
             shown += settings.texts[IDC_ITEM_NUMBER];
         }
-        EXPECT_EQ(shown, c[2]);
-        EXPECT_EQ(std::to_string(state.selectedItem), c[3]);
+        EXPECT_EQ(shown + " => " + std::to_string(state.selectedItem), c[2] + " => " + c[3]);
     }
     about.send(kWmInitDialog);
     for (int id : {2, 0, 3, 21, 40008, 40012, 40013, 40017, 40018})

@@ -154,8 +154,7 @@ TEST_F(VolumeTest, TheProbeReadsTheLevelTheSetterWritesItAndTheEndRestoresThePro
     fake.script("waveOutSetVolume", {kMmError});
     state.volumeLevel = 6;
     setVolumeLevel();
-    EXPECT_EQ(state.currentVolume, 0xBBBBBBBBu);
-    EXPECT_EQ(fake.deviceVolume, 0x55555555u);
+    EXPECT_EQ(format("%X %X", state.currentVolume, fake.deviceVolume), "BBBBBBBB 55555555");
     // quitPlayer restores exactly what the probe found and shuts the library
     // down; a restore that cannot open is let go.
     fake.log.clear();
