@@ -80,9 +80,8 @@ struct Recorder {
         return call(kOk, name, args...);
     }
     int count(const std::string& prefix) const {
-        return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string& line) {
-            return line.starts_with(prefix);
-        }));
+        return static_cast<int>(
+            std::ranges::count_if(log, [&](auto& line) { return line.starts_with(prefix); }));
     }
 };
 

@@ -148,12 +148,11 @@ TEST_F(VolumeTest, TheProbeReadsTheLevelTheSetterWritesItAndTheEndRestoresThePro
         setVolumeLevel();
         EXPECT_EQ(logText(), kWave + format(" waveOutSetVolume(0x%X) waveOutClose()", value));
     }
-    fake.script("waveOutOpen", {kMmError});  // failures are ignored
-    state.volumeLevel = 4;
-    setVolumeLevel();
-    fake.script("waveOutSetVolume", {kMmError});
-    state.volumeLevel = 6;
-    setVolumeLevel();
+    for (auto [failing, level] : {std::pair{"waveOutOpen", 4}, {"waveOutSetVolume", 6}}) {
+        fake.script(failing, {kMmError});  // failures are ignored
+        state.volumeLevel = level;
+        setVolumeLevel();
+    }
     EXPECT_EQ(format("%X %X", state.currentVolume, fake.deviceVolume), "BBBBBBBB 55555555");
     // quitPlayer restores exactly what the probe found and shuts the library
     // down; a restore that cannot open is let go.
