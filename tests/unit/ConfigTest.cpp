@@ -183,7 +183,6 @@ protected:
         fake.mainWindow = mainWindow;
         copyText(state.exeDir, (dir + "/").c_str());
     }
-    // What the Save command does.
     void write() { runCommand(mainWindow, IDM_SAVE); }
     bool has(const std::string& line) const {
         return readFile(configPath()).find("\r\n" + line + "\r\n") != std::string::npos;

@@ -108,7 +108,6 @@ public:
         fake = FakePlatform{};
     }
     std::string path(const std::string& name) const { return dir + "/" + name; }
-    // Makes a file in the folder and returns its full path.
     std::string file(const std::string& name, const std::string& bytes = "") const {
         std::ofstream(path(name), std::ios::binary) << bytes;
         return path(name);
@@ -138,9 +137,8 @@ public:
         copyText(state.authorSite, kMakerSite);
         copyText(state.authorNet, kMakerHost);
     }
-    // A fresh player as start-up leaves it when the user can act: the
-    // settings' defaults, the window, the display objects and the probed
-    // volume; the log empty.
+    // A fresh player as start-up leaves it for the user: default settings, the
+    // window, the display objects and the probed volume; the log empty.
     void startPlayer() {
         reset();
         defaultTexts();
@@ -215,9 +213,8 @@ public:
                       "BltFill"});
     }
     // The end of a run: asked for, the quit posted once, then quitPlayer (run
-    // here as the program would when the test drove the window alone): the
-    // volume restored once, the component library shut down once, no
-    // platform object left or released after it.
+    // here when the test drove the window alone) restoring the volume and
+    // shutting the library down once; no platform object left or released after.
     void expectRunEnded(U32 volume, int exitCode) {
         EXPECT_TRUE(state.endRequested);
         if (state.endRequested && fake.count("CoUninitialize") == 0) quitPlayer();
