@@ -10,8 +10,6 @@ namespace {
 
 constexpr int kIdleQuit = 99;  // the fake's quit when the loop would wait forever
 const std::string kFramed = "CreateWindow(0x310, ostrelwin, ostrel v2.03,0x90CF0000,";
-const std::string kRestore =
-    kWave + " waveOutSetVolume(0x51515151) waveOutClose() CoUninitialize()";
 
 using StartupTest = PlayerTest;
 
@@ -91,7 +89,8 @@ TEST_F(StartupTest, EveryWayARunEnds) {
         {"0", 0}, {"ok", kOk}, {"fail", kFail}, {"lost", kSurfaceLost}, {"error", kMmError}};
     const std::string usage =
         "; usage: ostrel [-fs] [-s FRAME] [-e FRAME] [-t FRAMES] [media file]";
-    const std::string ended = "PostQuitMessage(1) " + kSurfaceReleases + " " + kRestore;
+    const std::string ended = kSurfaceReleases + " " + kWave +
+                              " waveOutSetVolume(0x51515151) waveOutClose() CoUninitialize()";
     // clang-format off
     for (const std::string& row : std::initializer_list<std::string>{
              "unreadable configuration =>  =>  => 1 000 => ostrel: cannot read the configuration: ostrel.cfg => GetModuleFileName() Exists(ostrel.cfg)",
@@ -105,10 +104,10 @@ TEST_F(StartupTest, EveryWayARunEnds) {
              " => CreateOffscreenSurface fail =>  => 1 100 => ostrel: cannot set up the video surfaces: no off-screen surface => CreateOffscreenSurface(0x1007,0x40,108,1024,768,1,32) PostQuitMessage(1) Release(factory) Release(primary) Release(directDraw) CoUninitialize()",
              " => waveOutOpen error => a.avi => 1 100 => ostrel: no usable wave output device: the wave output cannot be opened => SetHWnd(0,0x100) ShowWindow(1) UpdateWindow() " + kWave,
              " => waveOutGetVolume error => a.avi => 1 100 => ostrel: no usable wave output device: the output volume cannot be read => " + kWave + " waveOutGetVolume() waveOutClose()",
-             " => OpenFile fail => a.avi => 1 101 => ostrel: cannot play item: a.avi => OpenFile(a.avi,0) " + kCodecBox + " Release(stream) " + ended,
+             " => OpenFile fail => a.avi => 1 101 => ostrel: cannot play item: a.avi => OpenFile(a.avi,0) " + kCodecBox + " Release(stream) PostQuitMessage(1) " + ended,
              " => Blt ok lost => a.avi => 1 100 => ostrel: cannot put a video frame on the screen: status 0x887601C2 => SetCursor(null) " + kFrame,
-             "escape =>  => a.avi => 0 111 =>  => PostMessage(0x100,0x10,0,0) DefWindowProc(0x10) LocalTime() FindWindow( ostrelwin, ostrel v2.03) GetWindowRect() ReplaceFile(ostrel.cfg.new,ostrel.cfg) PostQuitMessage(0) Release(stream) Release(sample) Release(ddStream) Release(videoStream) " + kSurfaceReleases + " " + kRestore,
-             "hand-over =>  =>  => 1 101 => ostrel: item not found: gone.avi => Exists(gone.avi) " + ended,
+             "escape =>  => a.avi => 0 111 =>  => PostMessage(0x100,0x10,0,0) DefWindowProc(0x10) LocalTime() FindWindow( ostrelwin, ostrel v2.03) GetWindowRect() ReplaceFile(ostrel.cfg.new,ostrel.cfg) PostQuitMessage(0) Release(stream) Release(sample) Release(ddStream) Release(videoStream) " + ended,
+             "hand-over =>  =>  => 1 101 => ostrel: item not found: gone.avi => Exists(gone.avi) PostQuitMessage(1) " + ended,
              "second start at 0x300 =>  => -s 25 clip => 0 000 =>  => LoadIcon(10) LoadIcon(10) LoadCursor() CreateMutex(OSTREL) CloseHandle(0x77) FindWindow( ostrelwin, ostrel v2.03) SetForegroundWindow(0x300) SendCopyData(0x300,-s 25 clip,11)",
              "second start at 0x300 =>  =>  => 0 000 =>  => CreateMutex(OSTREL) CloseHandle(0x77) FindWindow( ostrelwin, ostrel v2.03) SetForegroundWindow(0x300)",
              "second start at 0 =>  => -s 25 clip => 0 000 =>  => LoadIcon(10) LoadIcon(10) LoadCursor() CreateMutex(OSTREL) CloseHandle(0x77) FindWindow( ostrelwin, ostrel v2.03)"}) {
