@@ -53,8 +53,7 @@ TEST_F(VideoSurfaceTest, EachStepFailsInTurnAndTheEndOfTheRunReleasesWhatWasMade
 }
 
 TEST_F(VideoSurfaceTest, TheBlackAreaCoversTheClientAreaAndWaitsOutABusyDisplay) {
-    state.mainWindow = fake.mainWindow = mainWindow;
-    ASSERT_EQ(createVideoSurface(), kOk);
+    startPlayer();
     const Status invalid = static_cast<Status>(0x80070057u);
     // The fill's answers => the result; lost stays lost. The area is taken
     // once, in screen coordinates; only the fill is repeated.
