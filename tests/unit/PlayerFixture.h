@@ -33,10 +33,10 @@ inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-inline std::string joined(const Lines& lines, const char* separator = " ") {
+inline std::string joined(const Lines& lines) {
     std::string out;
     for (const auto& line : lines)
-        out += (out.empty() ? "" : separator) + line;
+        out += (out.empty() ? "" : " ") + line;
     return out;
 }
 
