@@ -81,7 +81,7 @@ drv_count() { wait_window 5 >/dev/null; picture flushes "$DAMAGE_LOG" "$WIN_W" "
 t_frames() {
     local n seen
     read -r n _ < <(drv_count) && [ "$n" = "$3" ] || fail "$n frames reached the window, not $3" || return
-    seen=$(picture sequence "$DAMAGE_LOG" "$@") && note "frames drawn: $seen" ||
+    seen=$(picture sequence "$DAMAGE_LOG" "$WIN_W" "$WIN_H" "$VIDEO_TOP" "$@") && note "frames drawn: $seen" ||
         fail "$(basename "$1"): frames drawn were $seen, not $2 to $(($2 + $3 - 1))"
 }
 

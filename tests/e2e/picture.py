@@ -6,7 +6,7 @@ dump; X Y W H: an area of it; TOP: its first row the tool bar never covers):
   identify SHOT X Y W H TOP CLIP N PSNR   frame N of CLIP: its scrolling hue band's rows name
                                           it, then luma PSNR against ffmpeg's decode scaled as
                                           the blit does (Qt, or PICTURE_SCALE=gdi: Wine's GDI)
-  damage LOG MENU_H | sequence LOG CLIP FIRST COUNT | flushes LOG W H TOP   frames drawn (X DAMAGE)"""
+  damage LOG MENU_H | sequence, flushes LOG W H TOP [CLIP FIRST COUNT]   frames drawn (X DAMAGE)"""
 import os, struct, subprocess, sys, time
 import numpy as np
 
@@ -170,27 +170,28 @@ def cmd_damage(log, menu_h):
                         pass
                 out.write(line + "\n")
 
-def pictures(log, keep=lambda x, y, w, h: True):
-    """Drawings that put a picture up, (time, band), but black fills and a late read equal to
-    the next after half a second without any (a fill before a first frame; bursts stay)."""
+def pictures(log, w, h, top):
+    """The frames drawn (as wide as the window, down to its bottom from TOP), (time, band), but black
+    fills and a late read equal to the next after half a second without any (a fill before a first
+    frame; bursts stay)."""
     data = open(log + ".grabs", "rb").read()
     shown = []
     for v in (line.split() for line in open(log) if line.count(" ") >= 4):
-        x, y, w, h = map(int, v[1:5])
+        x, y, dw, dh = map(int, v[1:5])
         grab = None
         if len(v) > 5:
             off, gw, rows, ch, late = map(int, v[5:])
             raw = np.frombuffer(data, np.uint8, count=gw * rows * 4, offset=off)
             grab = (raw.reshape(rows, gw, 4)[:, :, 2::-1].astype(np.int32), ch, late)
-        if keep(x, y, w, h) and (grab is None or grab[0].any()):
+        if x == 0 and dw == w and y >= top and y + dh == h and (grab is None or grab[0].any()):
             shown.append((float(v[0]), grab))
     return [s for i, s in enumerate(shown) if not (s[1] and s[1][2] and i + 1 < len(shown) and shown[i + 1][1]
                                                    and (i == 0 or s[0] - shown[i - 1][0] >= 0.5)
                                                    and np.array_equal(s[1][0], shown[i + 1][1][0]))]
 
-def cmd_sequence(log, clip, first, count):
+def cmd_sequence(log, w, h, top, clip, first, count):
     frames, seen, bands = clip_frames(clip), [], {}
-    for _, grab in pictures(log):
+    for _, grab in pictures(log, w, h, top):
         if grab:
             pic, ch, late = grab
             key = (pic.shape[1], ch)
@@ -206,7 +207,7 @@ def cmd_sequence(log, clip, first, count):
 
 def cmd_flushes(log, w, h, top):
     """How many frames reached the window, in how many seconds from the first to the last."""
-    t = [when for when, _ in pictures(log, lambda x, y, dw, dh: x == 0 and dw == w and y >= top and y + dh == h)]
+    t = [when for when, _ in pictures(log, w, h, top)]
     print(len(t), "%.2f" % (t[-1] - t[0] if t else 0))
 
 if __name__ == "__main__":
