@@ -17,6 +17,18 @@ wine_prefix() {
     } >>"$2/wineboot.log" 2>&1
 }
 
+# wine_reg LOG KEY NAME DATA: sets a value in the prefix's registry. The first
+# programs after a fresh prefix was made can fail; a second try follows once
+# the server has gone.
+wine_reg() {
+    local try
+    for try in 1 2; do
+        wine reg add "$2" /v "$3" /d "$4" /f >>"$1/wineboot.log" 2>&1 && return 0
+        wineserver -w
+    done
+    return 1
+}
+
 # wine_sound RUNTIME_DIR LOG: a null sink in RUNTIME_DIR (mode 700), the
 # default for the clients started from here on; WINE_SOUND_PID.
 wine_sound() {
@@ -26,9 +38,10 @@ wine_sound() {
         --load=module-native-protocol-unix --load="module-null-sink sink_name=nullsink" \
         >"$2/pulseaudio.log" 2>&1 &
     WINE_SOUND_PID=$!
+    # The server answers before its modules are all loaded: wait for the sink itself.
     local n
-    for n in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-    pactl set-default-sink nullsink
+    for n in $(seq 100); do pactl set-default-sink nullsink 2>/dev/null && return 0; sleep 0.1; done
+    pactl set-default-sink nullsink 2>>"$2/pulseaudio.log"
 }
 
 # wine_screen DIR LOG: an Xvfb screen, its number noted in DIR/display;

@@ -29,9 +29,9 @@ drv_setup() {
     wine_screen "$WORK" "$CASE_DIR" && XVFB_PID=$WINE_SCREEN_PID || return
     # Without a window manager, Managed=N saves a 2 s stall at every window's close.
     wine_prefix "$WORK/prefix" "$CASE_DIR" &&
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || return
+        wine_reg "$CASE_DIR" 'HKCU\Software\Wine\X11 Driver' Managed N || return
     printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\n' "$WORK/browser.log" >"$WORK/browser.sh" && chmod +x "$WORK/browser.sh"
-    wine reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$WORK/browser.sh" /f >/dev/null 2>&1 || return
+    wine_reg "$CASE_DIR" 'HKCU\Software\Wine\WineBrowser' Browsers "$WORK/browser.sh" || return
     wineserver -p 60 </dev/null >/dev/null 2>&1 || true # one server for all the cases' programs
 }
 drv_stop() { wineserver -k; wineserver -w; kill "$XVFB_PID" "$PULSE_PID" && wait "$XVFB_PID" "$PULSE_PID"; }
