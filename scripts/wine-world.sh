@@ -10,11 +10,9 @@
 wine_prefix() {
     export WINEPREFIX="$1" WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
     [ -f "$WINEPREFIX/.ready" ] && return 0
-    {
-        rm -rf "$WINEPREFIX" && wineboot -i && wineserver -w &&
-            wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /d gdi /f && wineserver -w &&
-            touch "$WINEPREFIX/.ready"
-    } >>"$2/wineboot.log" 2>&1
+    { rm -rf "$WINEPREFIX" && wineboot -i && wineserver -w; } >>"$2/wineboot.log" 2>&1 &&
+        wine_reg "$2" 'HKCU\Software\Wine\Direct3D' renderer gdi && wineserver -w &&
+        touch "$WINEPREFIX/.ready"
 }
 
 # wine_reg LOG KEY NAME DATA: sets a value in the prefix's registry. The first
